@@ -1,0 +1,249 @@
+/*
+ * kvo.h - public interface of the kvo signal-processing library (kvom6).
+ *
+ * Plain C API, valid C99 and C++. Every function works on arrays that the caller owns; lengths,
+ * orders and counts are 32-bit signed integers. Failures are reported through kvoError (status,
+ * function name, message, module, line) and the thread's report function; see kvoRedirectError
+ * and kvoSetErrMode.
+ *
+ * Type codes in the names: s float, c ComplexFloat, d double, z ComplexDouble, w 16-bit integer,
+ * v ComplexShort, i 32-bit integer, j ComplexInt. A "b" after the type code marks an operation on
+ * a whole vector, an "r" complex data held as separate real and imaginary arrays. Suffix 1 works in
+ * place with a scalar operand, 2 overwrites the second vector, 3 writes a separate output.
+ */
+#ifndef KVO_H
+#define KVO_H
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define KVO_CALL __cdecl
+#else
+#define KVO_CALL
+#endif
+
+#if defined(_WIN32)
+/* The DLL's export table comes from a module-definition file, so nothing is marked here. */
+#define KVO_API
+#elif defined(__GNUC__)
+#define KVO_API __attribute__((visibility("default")))
+#else
+#define KVO_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ------------------------------------------------------------------------------------------------
+ * Records and constants
+ * ---------------------------------------------------------------------------------------------- */
+
+typedef struct {
+  float re, im;
+} ComplexFloat;
+
+typedef struct {
+  double re, im;
+} ComplexDouble;
+
+typedef struct {
+  short re, im;
+} ComplexShort;
+
+typedef struct {
+  int re, im;
+} ComplexInt;
+
+/* Status codes. Negative values are failures; -1 and -8 are report kinds, never stored. */
+enum {
+  KVO_StatusOk = 0,
+  KVO_StatusBacktrace = -1,
+  KVO_StatusError = -2,
+  KVO_StatusBadState = -3,
+  KVO_StatusOutOfMemory = -4,
+  KVO_StatusBadArgument = -5,
+  KVO_StatusUnsupported = -6,
+  KVO_StatusNoConvergence = -7,
+  KVO_StatusAutotrace = -8
+};
+
+/* Error modes (kvoSetErrMode). */
+enum { KVO_ErrorModeLeaf = 0, KVO_ErrorModeParent = 1, KVO_ErrorModeSilent = 2 };
+
+/* Scale modes of functions with 16-bit results. 2|1 is "fixed scale, saturate". */
+enum { KVO_NO_SCALE = 0, KVO_SATURATE = 1, KVO_FIXED_SCALE = 2, KVO_AUTO_SCALE = 4 };
+
+/* A report function receives every report of its thread; it returns the status as a rule. */
+typedef int(KVO_CALL* ReportFunction)(int status, const char* funcName, const char* message,
+                                      const char* fileName, int line);
+
+typedef struct {
+  int majorVersion;
+  int minorVersion;
+  int buildNumber;
+  const char* libFileName;
+  const char* versionText;
+  const char* internalVersionText;
+  const char* buildDateText;
+  const char* linkageText;
+} LibVersionInfo;
+
+/* ------------------------------------------------------------------------------------------------
+ * Errors and the per-thread context
+ * ---------------------------------------------------------------------------------------------- */
+
+KVO_API int KVO_CALL kvoError(int status, const char* funcName, const char* message,
+                              const char* fileName, int line);
+KVO_API int KVO_CALL kvoGetErrStatus(void);
+KVO_API void KVO_CALL kvoSetErrStatus(int status);
+KVO_API int KVO_CALL kvoGetErrMode(void);
+KVO_API void KVO_CALL kvoSetErrMode(int mode);
+KVO_API ReportFunction KVO_CALL kvoRedirectError(ReportFunction fn);
+KVO_API const char* KVO_CALL kvoErrorStr(int status);
+KVO_API int KVO_CALL kvoGuiBoxReport(int status, const char* funcName, const char* message,
+                                     const char* fileName, int line);
+KVO_API int KVO_CALL kvoStdErrReport(int status, const char* funcName, const char* message,
+                                     const char* fileName, int line);
+KVO_API int KVO_CALL kvoNulDevReport(int status, const char* funcName, const char* message,
+                                     const char* fileName, int line);
+
+/* ------------------------------------------------------------------------------------------------
+ * Memory and version
+ * ---------------------------------------------------------------------------------------------- */
+
+KVO_API void* KVO_CALL kvoMalloc(int length);
+KVO_API short* KVO_CALL kvowMalloc(int length);
+KVO_API float* KVO_CALL kvosMalloc(int length);
+KVO_API int* KVO_CALL kvoiMalloc(int length);
+KVO_API ComplexShort* KVO_CALL kvovMalloc(int length);
+KVO_API ComplexFloat* KVO_CALL kvocMalloc(int length);
+KVO_API double* KVO_CALL kvodMalloc(int length);
+KVO_API ComplexInt* KVO_CALL kvojMalloc(int length);
+KVO_API ComplexDouble* KVO_CALL kvozMalloc(int length);
+KVO_API void KVO_CALL kvoFree(void* block);
+KVO_API const LibVersionInfo* KVO_CALL kvoGetLibVersion(void);
+
+/* ------------------------------------------------------------------------------------------------
+ * Floating-point block arithmetic and complex scalars
+ * ---------------------------------------------------------------------------------------------- */
+
+KVO_API void KVO_CALL kvosbZero(float* dst, int n);
+KVO_API void KVO_CALL kvocbZero(ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbZero(double* dst, int n);
+KVO_API void KVO_CALL kvozbZero(ComplexDouble* dst, int n);
+
+KVO_API void KVO_CALL kvosbSet(float val, float* dst, int n);
+KVO_API void KVO_CALL kvocbSet(float re, float im, ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbSet(double val, double* dst, int n);
+KVO_API void KVO_CALL kvozbSet(double re, double im, ComplexDouble* dst, int n);
+
+KVO_API void KVO_CALL kvosbCopy(const float* src, float* dst, int n);
+KVO_API void KVO_CALL kvocbCopy(const ComplexFloat* src, ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbCopy(const double* src, double* dst, int n);
+KVO_API void KVO_CALL kvozbCopy(const ComplexDouble* src, ComplexDouble* dst, int n);
+
+KVO_API void KVO_CALL kvosbAdd1(float val, float* dst, int n);
+KVO_API void KVO_CALL kvocbAdd1(ComplexFloat val, ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbAdd1(double val, double* dst, int n);
+KVO_API void KVO_CALL kvozbAdd1(ComplexDouble val, ComplexDouble* dst, int n);
+KVO_API void KVO_CALL kvosbAdd2(const float* src, float* dst, int n);
+KVO_API void KVO_CALL kvocbAdd2(const ComplexFloat* src, ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbAdd2(const double* src, double* dst, int n);
+KVO_API void KVO_CALL kvozbAdd2(const ComplexDouble* src, ComplexDouble* dst, int n);
+KVO_API void KVO_CALL kvosbAdd3(const float* srcA, const float* srcB, float* dst, int n);
+KVO_API void KVO_CALL kvocbAdd3(const ComplexFloat* srcA, const ComplexFloat* srcB,
+                                ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbAdd3(const double* srcA, const double* srcB, double* dst, int n);
+KVO_API void KVO_CALL kvozbAdd3(const ComplexDouble* srcA, const ComplexDouble* srcB,
+                                ComplexDouble* dst, int n);
+
+KVO_API void KVO_CALL kvosbSub1(float val, float* dst, int n);
+KVO_API void KVO_CALL kvocbSub1(ComplexFloat val, ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbSub1(double val, double* dst, int n);
+KVO_API void KVO_CALL kvozbSub1(ComplexDouble val, ComplexDouble* dst, int n);
+KVO_API void KVO_CALL kvosbSub2(const float* val, float* dst, int n);
+KVO_API void KVO_CALL kvocbSub2(const ComplexFloat* val, ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbSub2(const double* val, double* dst, int n);
+KVO_API void KVO_CALL kvozbSub2(const ComplexDouble* val, ComplexDouble* dst, int n);
+KVO_API void KVO_CALL kvosbSub3(const float* src, const float* val, float* dst, int n);
+KVO_API void KVO_CALL kvocbSub3(const ComplexFloat* src, const ComplexFloat* val,
+                                ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbSub3(const double* src, const double* val, double* dst, int n);
+KVO_API void KVO_CALL kvozbSub3(const ComplexDouble* src, const ComplexDouble* val,
+                                ComplexDouble* dst, int n);
+
+KVO_API void KVO_CALL kvosbMpy1(float val, float* dst, int n);
+KVO_API void KVO_CALL kvocbMpy1(ComplexFloat val, ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbMpy1(double val, double* dst, int n);
+KVO_API void KVO_CALL kvozbMpy1(ComplexDouble val, ComplexDouble* dst, int n);
+KVO_API void KVO_CALL kvosbMpy2(const float* src, float* dst, int n);
+KVO_API void KVO_CALL kvocbMpy2(const ComplexFloat* src, ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbMpy2(const double* src, double* dst, int n);
+KVO_API void KVO_CALL kvozbMpy2(const ComplexDouble* src, ComplexDouble* dst, int n);
+KVO_API void KVO_CALL kvosbMpy3(const float* srcA, const float* srcB, float* dst, int n);
+KVO_API void KVO_CALL kvocbMpy3(const ComplexFloat* srcA, const ComplexFloat* srcB,
+                                ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvodbMpy3(const double* srcA, const double* srcB, double* dst, int n);
+KVO_API void KVO_CALL kvozbMpy3(const ComplexDouble* srcA, const ComplexDouble* srcB,
+                                ComplexDouble* dst, int n);
+
+KVO_API void KVO_CALL kvocbConj1(ComplexFloat* vec, int n);
+KVO_API void KVO_CALL kvozbConj1(ComplexDouble* vec, int n);
+KVO_API void KVO_CALL kvocbConj2(const ComplexFloat* src, ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvozbConj2(const ComplexDouble* src, ComplexDouble* dst, int n);
+KVO_API void KVO_CALL kvocbConjFlip2(const ComplexFloat* src, ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvozbConjFlip2(const ComplexDouble* src, ComplexDouble* dst, int n);
+KVO_API void KVO_CALL kvocbConjExtend1(ComplexFloat* vec, int n);
+KVO_API void KVO_CALL kvozbConjExtend1(ComplexDouble* vec, int n);
+KVO_API void KVO_CALL kvocbConjExtend2(const ComplexFloat* src, ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvozbConjExtend2(const ComplexDouble* src, ComplexDouble* dst, int n);
+
+KVO_API ComplexFloat KVO_CALL kvocAdd(ComplexFloat a, ComplexFloat b);
+KVO_API ComplexDouble KVO_CALL kvozAdd(ComplexDouble a, ComplexDouble b);
+KVO_API ComplexFloat KVO_CALL kvocSub(ComplexFloat a, ComplexFloat b);
+KVO_API ComplexDouble KVO_CALL kvozSub(ComplexDouble a, ComplexDouble b);
+KVO_API ComplexFloat KVO_CALL kvocMpy(ComplexFloat a, ComplexFloat b);
+KVO_API ComplexDouble KVO_CALL kvozMpy(ComplexDouble a, ComplexDouble b);
+KVO_API ComplexFloat KVO_CALL kvocDiv(ComplexFloat a, ComplexFloat b);
+KVO_API ComplexDouble KVO_CALL kvozDiv(ComplexDouble a, ComplexDouble b);
+KVO_API ComplexFloat KVO_CALL kvocConj(ComplexFloat a);
+KVO_API ComplexDouble KVO_CALL kvozConj(ComplexDouble a);
+KVO_API ComplexFloat KVO_CALL kvocSet(float re, float im);
+KVO_API ComplexDouble KVO_CALL kvozSet(double re, double im);
+
+/* ------------------------------------------------------------------------------------------------
+ * 16-bit block arithmetic and scaling
+ * ---------------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------------
+ * Element functions
+ * ---------------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------------
+ * Norms, statistics and dot products
+ * ---------------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------------
+ * Conversions
+ * ---------------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------------
+ * A-law and mu-law companding
+ * ---------------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------------
+ * Bit reversal and twiddle tables
+ * ---------------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------------
+ * Complex FFT
+ * ---------------------------------------------------------------------------------------------- */
+
+/* ------------------------------------------------------------------------------------------------
+ * Real FFT and packed spectra
+ * ---------------------------------------------------------------------------------------------- */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KVO_H */

@@ -1,0 +1,38 @@
+#!/bin/sh
+# Installs the Debian packages a task needs when the machine lacks them.
+#   scripts/deps.sh build   compilers and CMake
+#   scripts/deps.sh test    the above, GoogleTest, clang's sanitizer runtime, reference packages
+#   scripts/deps.sh bench   the above, Google Benchmark and the peer libraries
+set -eu
+
+build="cmake make g++ gcc"
+test="$build clang libclang-rt-14-dev libgtest-dev libgmock-dev python3 python3-numpy python3-scipy"
+bench="$test libbenchmark-dev libfftw3-dev libkissfft-dev"
+
+case "${1:-build}" in
+  build) wanted=$build ;;
+  test) wanted=$test ;;
+  bench) wanted=$bench ;;
+  *) echo "usage: $0 build|test|bench" >&2; exit 2 ;;
+esac
+
+missing=""
+for pkg in $wanted; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
+    missing="$missing $pkg"
+done
+[ -z "$missing" ] && exit 0
+
+echo "installing:$missing"
+if [ "$(id -u)" -eq 0 ]; then
+  sudo=""
+elif command -v sudo >/dev/null 2>&1; then
+  sudo="sudo"
+else
+  echo "missing packages:$missing (run as root to install them)" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+# shellcheck disable=SC2086
+$sudo apt-get install -y -qq --no-install-recommends $missing

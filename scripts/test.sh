@@ -1,0 +1,18 @@
+#!/bin/sh
+# Builds the library and runs every test: a release build with GCC, then an ASan+UBSan build
+# with clang (which also shows the sources are warning-free with both compilers).
+set -eu
+cd "$(dirname "$0")/.."
+scripts/deps.sh test
+
+jobs=${KVO_JOBS:-2}
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc \
+  -DCMAKE_CXX_COMPILER=g++
+cmake --build build/release -j"$jobs"
+ctest --test-dir build/release --output-on-failure
+
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVO_SANITIZE=ON \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+cmake --build build/sanitize -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/sanitize --output-on-failure

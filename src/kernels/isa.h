@@ -1,0 +1,50 @@
+// Run-time choice of the instruction-set level of the hot kernels.
+//
+// A kernel family is written once as templates in a .inl file that three translation units include:
+// <family>_sse2.cpp, <family>_avx2.cpp and <family>_avx512.cpp, compiled with the matching target
+// flags (the build derives them from the file name). Each of these defines KVO_ISA before including
+// the .inl and explicitly instantiates the family's templates for that level; callers go through
+// KVO_DISPATCH, which picks the instantiation for the level in use.
+//
+// Rules for the .inl files: everything they define either takes the Isa as a template argument or
+// has internal linkage (an unnamed namespace, or `static`), so no function compiled for one level is
+// ever merged with its twin of another level by the linker.
+#pragma once
+
+namespace kvo::kern {
+
+enum class Isa : int { Sse2 = 0, Avx2 = 1, Avx512 = 2 };
+
+namespace detail {
+extern Isa g_isa;
+}
+
+// The level in use: the best the processor and the operating system support, lowered by the
+// KVO_ISA environment variable ("sse2", "avx2", "avx512") when it is set at load time.
+inline Isa isa() { return detail::g_isa; }
+Isa hardwareIsa();
+// Chooses the level for the process (clamped to hardwareIsa()); for tests and benchmarks.
+void setIsa(Isa level);
+const char* isaName(Isa level);
+
+}  // namespace kvo::kern
+
+// KVO_DISPATCH(fn, Args...) is a pointer to fn<level, Args...> for the level in use.
+#define KVO_DISPATCH(fn, ...)                                           \
+  (::kvo::kern::isa() == ::kvo::kern::Isa::Avx512                      \
+       ? &fn<::kvo::kern::Isa::Avx512 __VA_OPT__(, ) __VA_ARGS__>       \
+       : ::kvo::kern::isa() == ::kvo::kern::Isa::Avx2                   \
+             ? &fn<::kvo::kern::Isa::Avx2 __VA_OPT__(, ) __VA_ARGS__>   \
+             : &fn<::kvo::kern::Isa::Sse2 __VA_OPT__(, ) __VA_ARGS__>)
+
+// Loops whose iterations are independent when the output is identical to an input or disjoint
+// from it (the contract of every block operation) may be vectorised without overlap checks.
+#if defined(__clang__)
+#define KVO_IVDEP _Pragma("clang loop vectorize(assume_safety)")
+#elif defined(__GNUC__)
+#define KVO_IVDEP _Pragma("GCC ivdep")
+#else
+#define KVO_IVDEP
+#endif
+
+#define KVO_KERNEL_INLINE static inline __attribute__((always_inline))

@@ -1,0 +1,65 @@
+// Test support: a fixture that captures every report of the test's thread, and small helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kvo.h"
+
+namespace kvotest {
+
+struct Report {
+  int status;
+  std::string func;
+  std::string message;
+  std::string module;
+  int line;
+};
+
+// The reports captured on the calling thread since the last clearReports().
+std::vector<Report>& reports();
+void clearReports();
+int KVO_CALL captureReport(int status, const char* funcName, const char* message,
+                           const char* fileName, int line);
+
+// Switches the thread to parent mode with the capturing reporter, and back afterwards.
+class KvoTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Exactly one report since the last check, with these fields; clears the list.
+  static void expectReport(int status, const char* func, const char* message, const char* module);
+  static void expectNoReport();
+
+ private:
+  int savedMode_ = 0;
+  ReportFunction savedReporter_ = nullptr;
+};
+
+// Bitwise equality, so signed zeros and NaN payloads count.
+template <class T>
+bool sameBits(const T& a, const T& b) {
+  return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+// A buffer filled with a recognisable byte pattern, to show that a failed call wrote nothing.
+template <class T>
+std::vector<T> sentinel(std::size_t n) {
+  std::vector<T> v(n);
+  std::memset(static_cast<void*>(v.data()), 0xA5, n * sizeof(T));
+  return v;
+}
+template <class T>
+bool isSentinel(const std::vector<T>& v) {
+  const auto* p = reinterpret_cast<const unsigned char*>(v.data());
+  for (std::size_t i = 0; i < v.size() * sizeof(T); ++i) {
+    if (p[i] != 0xA5) return false;
+  }
+  return true;
+}
+
+}  // namespace kvotest
