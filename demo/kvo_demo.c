@@ -22,13 +22,13 @@ int main(void) {
   int k;
 
   printf("kvo signal-processing library: %s %d.%d.%d %s (%s)\n", version->libFileName,
-         version->majorVersion, version->minorVersion, version->buildNumber,
-         version->versionText, version->linkageText);
+         version->majorVersion, version->minorVersion, version->buildNumber, version->versionText,
+         version->linkageText);
 
   /* Block arithmetic on caller-owned, library-allocated vectors. */
   for (k = 0; k < n; ++k) x[k] = (float)sin(2 * 3.14159265358979 * k / n);
   kvosbSet(0.5f, y, n);
-  kvosbAdd2(x, y, n); /* y = x + 0.5 */
+  kvosbAdd2(x, y, n);    /* y = x + 0.5 */
   kvosbMpy1(2.0f, y, n); /* y = 2x + 1 */
   printf("%-28s", "2*sin + 1:");
   for (k = 0; k < n; ++k) printf(" %.3f", y[k]);

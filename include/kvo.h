@@ -165,8 +165,8 @@ KVO_API void KVO_CALL kvocbSub2(const ComplexFloat* val, ComplexFloat* dst, int 
 KVO_API void KVO_CALL kvodbSub2(const double* val, double* dst, int n);
 KVO_API void KVO_CALL kvozbSub2(const ComplexDouble* val, ComplexDouble* dst, int n);
 KVO_API void KVO_CALL kvosbSub3(const float* src, const float* val, float* dst, int n);
-KVO_API void KVO_CALL kvocbSub3(const ComplexFloat* src, const ComplexFloat* val,
-                                ComplexFloat* dst, int n);
+KVO_API void KVO_CALL kvocbSub3(const ComplexFloat* src, const ComplexFloat* val, ComplexFloat* dst,
+                                int n);
 KVO_API void KVO_CALL kvodbSub3(const double* src, const double* val, double* dst, int n);
 KVO_API void KVO_CALL kvozbSub3(const ComplexDouble* src, const ComplexDouble* val,
                                 ComplexDouble* dst, int n);

@@ -7,7 +7,7 @@
 
 namespace kvo {
 
-constexpr int kCacheSlots = 32;      // orders 0..31, or 32 cached lengths
+constexpr int kCacheSlots = 32;  // orders 0..31, or 32 cached lengths
 constexpr int kDftCacheCapacity = 32;
 constexpr int kScratchSlots = 4;
 
@@ -22,15 +22,15 @@ struct ThreadContext {
   std::int32_t dftCount[4];
   std::int32_t dftLength[3][kCacheSlots];
   void* dftTable[3][kCacheSlots];
-  void* fftTwiddle[3][kCacheSlots];      // c, z, v FFT twiddle tables by order
+  void* fftTwiddle[3][kCacheSlots];  // c, z, v FFT twiddle tables by order
   std::int32_t* bitRevTable[kCacheSlots];
   std::int32_t* bitRevPairTable[kCacheSlots];
   void* fftLargeTable[2][kCacheSlots];   // c, z
   std::int32_t vDftLength[kCacheSlots];  // DFT tables of the 16-bit DFT
   void* vDftTable[kCacheSlots];
-  void* fftTriadTable[2][kCacheSlots];   // c, z
-  void* fftPairTable[2][kCacheSlots];    // c, z
-  void* realFftTable[2][kCacheSlots];    // c, z
+  void* fftTriadTable[2][kCacheSlots];  // c, z
+  void* fftPairTable[2][kCacheSlots];   // c, z
+  void* realFftTable[2][kCacheSlots];   // c, z
   void* intFftTwdTable[kCacheSlots];
   // Scratch buffers: set 0 holds 16-bit complex data (lengths in 32-bit units), sets 1 and 2
   // ComplexFloat data.

@@ -33,7 +33,8 @@ void initContext(ThreadContext* ctx) {
 ThreadContext& context() {
   if (void* record = platform::slotGet()) return *static_cast<ThreadContext*>(record);
   ThreadContext* ctx = createContext();
-  if (ctx == nullptr) platform::fatalAppExit("KVOlib. Problem to allocate memory for TLS KVO context.");
+  if (ctx == nullptr)
+    platform::fatalAppExit("KVOlib. Problem to allocate memory for TLS KVO context.");
   platform::slotSet(ctx);
   return *ctx;
 }

@@ -54,9 +54,9 @@ KVO_API ReportFunction KVO_CALL kvoRedirectError(ReportFunction fn) {
 
 KVO_API const char* KVO_CALL kvoErrorStr(int status) {
   static const char* const kTexts[9] = {
-      "Autotrace call", "Iteration convergence failed", "Unsupported function",
-      "Bad argument",   "Out of memory",                "Internal error (bad state)",
-      kUnknownStatus,   "Backtrace",                    "No Error"};
+      "Autotrace call", "Iteration convergence failed", "Unsupported function", "Bad argument",
+      "Out of memory",  "Internal error (bad state)",   kUnknownStatus,         "Backtrace",
+      "No Error"};
   if (status < KVO_StatusAutotrace || status > KVO_StatusOk) return kUnknownStatus;
   return kTexts[status + 8];
 }
@@ -83,14 +83,14 @@ KVO_API int KVO_CALL kvoGuiBoxReport(int status, const char* funcName, const cha
   char text[200];
   char caption[100];
   if (status == KVO_StatusBacktrace) {
-    kvo::platform::formatText(text, sizeof text, "called from [%s:%d]:%s():\n %s%s", fileName,
-                              line, funcName, message, closing);
+    kvo::platform::formatText(text, sizeof text, "called from [%s:%d]:%s():\n %s%s", fileName, line,
+                              funcName, message, closing);
   } else if (status == KVO_StatusAutotrace) {
     kvo::platform::formatText(text, sizeof text, "called from [%s:%d]:\n %s(%s)%s", fileName, line,
                               funcName, message, closing);
   } else {
-    kvo::platform::formatText(text, sizeof text, "in function [%s:%d]:%s():\n %s%s", fileName,
-                              line, funcName, message, closing);
+    kvo::platform::formatText(text, sizeof text, "in function [%s:%d]:%s():\n %s%s", fileName, line,
+                              funcName, message, closing);
   }
   // The caption names the stored status, so a back-trace box shows the error that caused it.
   kvo::platform::formatText(caption, sizeof caption, "KVO Library Error: %s",

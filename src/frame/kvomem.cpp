@@ -27,8 +27,8 @@ void* allocate(int length, std::size_t elementSize) {
   return block;
 }
 
-const LibVersionInfo kVersion = {3,           0, 13, "kvom6.dll", "v4.0 Release Candidate",
-                                 "[4.00.29, 01/30/97]", "Feb 24 1998", "DLL"};
+const LibVersionInfo kVersion = {
+    3, 0, 13, "kvom6.dll", "v4.0 Release Candidate", "[4.00.29, 01/30/97]", "Feb 24 1998", "DLL"};
 
 }  // namespace
 

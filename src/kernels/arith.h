@@ -19,8 +19,10 @@ void binaryK(const T* a, const T* b, T* d, std::size_t n);  // d[k] = a[k] op b[
 template <Isa I, class Op, class T>
 void binaryScalarK(const T* a, T v, T* d, std::size_t n);  // d[k] = a[k] op v
 
-#define KVO_FOR_ARITH_TYPE(X, Op) X(Op, float) X(Op, double) X(Op, ComplexFloat) X(Op, ComplexDouble)
-#define KVO_FOR_ARITH(X) KVO_FOR_ARITH_TYPE(X, Add) KVO_FOR_ARITH_TYPE(X, Sub) KVO_FOR_ARITH_TYPE(X, Mpy)
+#define KVO_FOR_ARITH_TYPE(X, Op) \
+  X(Op, float) X(Op, double) X(Op, ComplexFloat) X(Op, ComplexDouble)
+#define KVO_FOR_ARITH(X) \
+  KVO_FOR_ARITH_TYPE(X, Add) KVO_FOR_ARITH_TYPE(X, Sub) KVO_FOR_ARITH_TYPE(X, Mpy)
 
 template <class Op, class T>
 void binary(const T* a, const T* b, T* d, int n) {

@@ -45,7 +45,9 @@ KVO_KERNEL_INLINE void storeFloatPairs(ComplexFloat* p, VD v) {
 }
 KVO_KERNEL_INLINE VD loadDoublePairs(const ComplexDouble* p) { return _mm512_loadu_pd(&p->re); }
 KVO_KERNEL_INLINE void storeDoublePairs(ComplexDouble* p, VD v) { _mm512_storeu_pd(&p->re, v); }
-KVO_KERNEL_INLINE VD broadcastPair(double re, double im) { return _mm512_setr_pd(re, im, re, im, re, im, re, im); }
+KVO_KERNEL_INLINE VD broadcastPair(double re, double im) {
+  return _mm512_setr_pd(re, im, re, im, re, im, re, im);
+}
 KVO_KERNEL_INLINE VD dupRe(VD v) { return _mm512_movedup_pd(v); }
 KVO_KERNEL_INLINE VD dupIm(VD v) { return _mm512_permute_pd(v, 0xFF); }
 KVO_KERNEL_INLINE VD swapPairs(VD v) { return _mm512_permute_pd(v, 0x55); }
@@ -181,8 +183,8 @@ void binaryScalarK(const T* a, T v, T* d, std::size_t n) {
   }
 }
 
-#define KVO_INSTANTIATE_ARITH(Op, T)                                                   \
-  template void binaryK<KVO_ISA, Op, T>(const T*, const T*, T*, std::size_t);          \
+#define KVO_INSTANTIATE_ARITH(Op, T)                                          \
+  template void binaryK<KVO_ISA, Op, T>(const T*, const T*, T*, std::size_t); \
   template void binaryScalarK<KVO_ISA, Op, T>(const T*, T, T*, std::size_t);
 KVO_FOR_ARITH(KVO_INSTANTIATE_ARITH)
 #undef KVO_INSTANTIATE_ARITH

@@ -7,8 +7,8 @@
 // KVO_DISPATCH, which picks the instantiation for the level in use.
 //
 // Rules for the .inl files: everything they define either takes the Isa as a template argument or
-// has internal linkage (an unnamed namespace, or `static`), so no function compiled for one level is
-// ever merged with its twin of another level by the linker.
+// has internal linkage (an unnamed namespace, or `static`), so no function compiled for one level
+// is ever merged with its twin of another level by the linker.
 #pragma once
 
 namespace kvo::kern {
@@ -30,12 +30,12 @@ const char* isaName(Isa level);
 }  // namespace kvo::kern
 
 // KVO_DISPATCH(fn, Args...) is a pointer to fn<level, Args...> for the level in use.
-#define KVO_DISPATCH(fn, ...)                                           \
-  (::kvo::kern::isa() == ::kvo::kern::Isa::Avx512                      \
-       ? &fn<::kvo::kern::Isa::Avx512 __VA_OPT__(, ) __VA_ARGS__>       \
-       : ::kvo::kern::isa() == ::kvo::kern::Isa::Avx2                   \
-             ? &fn<::kvo::kern::Isa::Avx2 __VA_OPT__(, ) __VA_ARGS__>   \
-             : &fn<::kvo::kern::Isa::Sse2 __VA_OPT__(, ) __VA_ARGS__>)
+#define KVO_DISPATCH(fn, ...)                                     \
+  (::kvo::kern::isa() == ::kvo::kern::Isa::Avx512                 \
+       ? &fn<::kvo::kern::Isa::Avx512 __VA_OPT__(, ) __VA_ARGS__> \
+   : ::kvo::kern::isa() == ::kvo::kern::Isa::Avx2                 \
+       ? &fn<::kvo::kern::Isa::Avx2 __VA_OPT__(, ) __VA_ARGS__>   \
+       : &fn<::kvo::kern::Isa::Sse2 __VA_OPT__(, ) __VA_ARGS__>)
 
 // Loops whose iterations are independent when the output is identical to an input or disjoint
 // from it (the contract of every block operation) may be vectorised without overlap checks.

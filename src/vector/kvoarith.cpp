@@ -132,9 +132,7 @@ KVO_API void KVO_CALL kvodbCopy(const double* src, double* dst, int n) {
 }
 KVO_API void KVO_CALL kvozbCopy(const CD* src, CD* dst, int n) { copy(KVO_SITE, src, dst, n); }
 
-KVO_API void KVO_CALL kvosbAdd1(float val, float* dst, int n) {
-  form1<Add>(KVO_SITE, val, dst, n);
-}
+KVO_API void KVO_CALL kvosbAdd1(float val, float* dst, int n) { form1<Add>(KVO_SITE, val, dst, n); }
 KVO_API void KVO_CALL kvocbAdd1(CF val, CF* dst, int n) { form1<Add>(KVO_SITE, val, dst, n); }
 KVO_API void KVO_CALL kvodbAdd1(double val, double* dst, int n) {
   form1<Add>(KVO_SITE, val, dst, n);
@@ -165,9 +163,7 @@ KVO_API void KVO_CALL kvozbAdd3(const CD* srcA, const CD* srcB, CD* dst, int n) 
   form3<Add>(KVO_SITE, srcA, srcB, dst, n);
 }
 
-KVO_API void KVO_CALL kvosbSub1(float val, float* dst, int n) {
-  form1<Sub>(KVO_SITE, val, dst, n);
-}
+KVO_API void KVO_CALL kvosbSub1(float val, float* dst, int n) { form1<Sub>(KVO_SITE, val, dst, n); }
 KVO_API void KVO_CALL kvocbSub1(CF val, CF* dst, int n) { form1<Sub>(KVO_SITE, val, dst, n); }
 KVO_API void KVO_CALL kvodbSub1(double val, double* dst, int n) {
   form1<Sub>(KVO_SITE, val, dst, n);
@@ -198,9 +194,7 @@ KVO_API void KVO_CALL kvozbSub3(const CD* src, const CD* val, CD* dst, int n) {
   form3<Sub>(KVO_SITE, src, val, dst, n, "src==0", "val==0");
 }
 
-KVO_API void KVO_CALL kvosbMpy1(float val, float* dst, int n) {
-  form1<Mpy>(KVO_SITE, val, dst, n);
-}
+KVO_API void KVO_CALL kvosbMpy1(float val, float* dst, int n) { form1<Mpy>(KVO_SITE, val, dst, n); }
 KVO_API void KVO_CALL kvocbMpy1(CF val, CF* dst, int n) { form1<Mpy>(KVO_SITE, val, dst, n); }
 KVO_API void KVO_CALL kvodbMpy1(double val, double* dst, int n) {
   form1<Mpy>(KVO_SITE, val, dst, n);
@@ -246,12 +240,8 @@ KVO_API void KVO_CALL kvozbConjFlip2(const CD* src, CD* dst, int n) {
   conjFlip2(KVO_SITE, src, dst, n);
 }
 // The float Extend forms flip the sign bit; the double ones compute 0 - im, keeping +0.
-KVO_API void KVO_CALL kvocbConjExtend1(CF* vec, int n) {
-  conjExtend1<FlipSign>(KVO_SITE, vec, n);
-}
-KVO_API void KVO_CALL kvozbConjExtend1(CD* vec, int n) {
-  conjExtend1<ZeroMinus>(KVO_SITE, vec, n);
-}
+KVO_API void KVO_CALL kvocbConjExtend1(CF* vec, int n) { conjExtend1<FlipSign>(KVO_SITE, vec, n); }
+KVO_API void KVO_CALL kvozbConjExtend1(CD* vec, int n) { conjExtend1<ZeroMinus>(KVO_SITE, vec, n); }
 KVO_API void KVO_CALL kvocbConjExtend2(const CF* src, CF* dst, int n) {
   conjExtend2<FlipSign>(KVO_SITE, src, dst, n);
 }

@@ -31,8 +31,7 @@ void KvoTest::TearDown() {
   clearReports();
 }
 
-void KvoTest::expectReport(int status, const char* func, const char* message,
-                           const char* module) {
+void KvoTest::expectReport(int status, const char* func, const char* message, const char* module) {
   ASSERT_EQ(reports().size(), 1u) << "expected one report " << func << ": " << message;
   const Report& r = reports().front();
   EXPECT_EQ(r.status, status);
@@ -43,8 +42,9 @@ void KvoTest::expectReport(int status, const char* func, const char* message,
 }
 
 void KvoTest::expectNoReport() {
-  EXPECT_TRUE(reports().empty()) << reports().size() << " unexpected reports, first: "
-                                 << reports().front().func << ": " << reports().front().message;
+  EXPECT_TRUE(reports().empty()) << reports().size()
+                                 << " unexpected reports, first: " << reports().front().func << ": "
+                                 << reports().front().message;
   clearReports();
 }
 

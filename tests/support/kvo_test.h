@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "kernels/isa.h"
 #include "kvo.h"
 
 namespace kvotest {
@@ -60,6 +62,37 @@ bool isSentinel(const std::vector<T>& v) {
     if (p[i] != 0xA5) return false;
   }
   return true;
+}
+
+// Runs `body` once for every instruction-set level this processor has.
+template <class F>
+void forEachIsa(F body) {
+  using kvo::kern::Isa;
+  const Isa saved = kvo::kern::isa();
+  for (Isa level : {Isa::Sse2, Isa::Avx2, Isa::Avx512}) {
+    if (static_cast<int>(level) > static_cast<int>(kvo::kern::hardwareIsa())) continue;
+    kvo::kern::setIsa(level);
+    SCOPED_TRACE(kvo::kern::isaName(level));
+    body();
+  }
+  kvo::kern::setIsa(saved);
+}
+
+template <class R>
+std::vector<R> randomReals(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<R> dist(-100, 100);
+  std::vector<R> v(n);
+  for (auto& x : v) x = dist(gen);
+  return v;
+}
+template <class C>
+std::vector<C> randomComplex(std::size_t n, unsigned seed) {
+  using R = decltype(C::re);
+  auto r = randomReals<R>(2 * n, seed);
+  std::vector<C> v(n);
+  for (std::size_t i = 0; i < n; ++i) v[i] = {r[2 * i], r[2 * i + 1]};
+  return v;
 }
 
 }  // namespace kvotest
