@@ -234,13 +234,137 @@ KVO_API ComplexDouble KVO_CALL kvozSet(double re, double im);
  * Bit reversal and twiddle tables
  * ---------------------------------------------------------------------------------------------- */
 
+/* Tables returned by the Get functions belong to the calling thread's cache: do not free them;
+ * they stay valid until the thread calls the matching Free function. Entry k of an FFT or DFT
+ * twiddle table of length N is exp(-2*pi*i*k/N); the 16-bit tables are in Q14, truncated. */
+KVO_API int KVO_CALL kvoBitRev(int value, int order);
+KVO_API void KVO_CALL kvoCalcBitRevTbl(int* tbl, int order);
+KVO_API int* KVO_CALL kvoGetBitRevTbl(int order);
+KVO_API void KVO_CALL kvoFreeBitRevTbls(void);
+
+KVO_API void KVO_CALL kvocCalcFftTwdTbl(ComplexFloat* tbl, int order);
+KVO_API void KVO_CALL kvozCalcFftTwdTbl(ComplexDouble* tbl, int order);
+KVO_API void KVO_CALL kvovCalcFftTwdTbl(ComplexShort* tbl, int order);
+KVO_API ComplexFloat* KVO_CALL kvocGetFftTwdTbl(int order);
+KVO_API ComplexDouble* KVO_CALL kvozGetFftTwdTbl(int order);
+KVO_API ComplexShort* KVO_CALL kvovGetFftTwdTbl(int order);
+KVO_API void KVO_CALL kvocCalcDftTwdTbl(ComplexFloat* tbl, int length);
+KVO_API void KVO_CALL kvozCalcDftTwdTbl(ComplexDouble* tbl, int length);
+KVO_API void KVO_CALL kvovCalcDftTwdTbl(ComplexShort* tbl, int length);
+KVO_API ComplexFloat* KVO_CALL kvocGetDftTwdTbl(int length);
+KVO_API ComplexDouble* KVO_CALL kvozGetDftTwdTbl(int length);
+KVO_API ComplexShort* KVO_CALL kvovGetDftTwdTbl(int length);
+KVO_API void KVO_CALL kvocFreeTwdTbls(void);
+KVO_API void KVO_CALL kvozFreeTwdTbls(void);
+KVO_API void KVO_CALL kvovFreeTwdTbls(void);
+
+/* In place: element i moves to position bitrev(i). Not in place: dst[bitrev(i)] = src[i]; src and
+ * dst must not overlap. */
+KVO_API void KVO_CALL kvowbBitRev1(short* vec, int order);
+KVO_API void KVO_CALL kvovbBitRev1(ComplexShort* vec, int order);
+KVO_API void KVO_CALL kvosbBitRev1(float* vec, int order);
+KVO_API void KVO_CALL kvocbBitRev1(ComplexFloat* vec, int order);
+KVO_API void KVO_CALL kvodbBitRev1(double* vec, int order);
+KVO_API void KVO_CALL kvozbBitRev1(ComplexDouble* vec, int order);
+KVO_API void KVO_CALL kvowbBitRev2(const short* src, short* dst, int order);
+KVO_API void KVO_CALL kvovbBitRev2(const ComplexShort* src, ComplexShort* dst, int order);
+KVO_API void KVO_CALL kvosbBitRev2(const float* src, float* dst, int order);
+KVO_API void KVO_CALL kvocbBitRev2(const ComplexFloat* src, ComplexFloat* dst, int order);
+KVO_API void KVO_CALL kvodbBitRev2(const double* src, double* dst, int order);
+KVO_API void KVO_CALL kvozbBitRev2(const ComplexDouble* src, ComplexDouble* dst, int order);
+
 /* ------------------------------------------------------------------------------------------------
  * Complex FFT
  * ---------------------------------------------------------------------------------------------- */
 
+/* The transform flag word, shared by every FFT of the library. Exactly one direction; at most one
+ * bit-order flag (natural order when none is given). */
+enum {
+  KVO_Forw = 1,
+  KVO_Inv = 2,
+  KVO_Init = 4,     /* only build this size's tables; data pointers are not examined */
+  KVO_Free = 8,     /* only free this size's tables */
+  KVO_NoScale = 16, /* inverse without the 1/N factor */
+  KVO_NoBitRev = 32,
+  KVO_InBitRev = 64,
+  KVO_OutBitRev = 128,
+  KVO_OutRCPack = 256,
+  KVO_OutRCPerm = 512,
+  KVO_InRCPack = 1024,
+  KVO_InRCPerm = 4096,
+  KVO_DoIntCore = 8192,
+  KVO_DoFloatCore = 16384,
+  KVO_DoFastMMX = 32768
+};
+
+/* N = 2^order points, order 0..31. */
+KVO_API void KVO_CALL kvocFft(ComplexFloat* samps, int order, int flags);
+KVO_API void KVO_CALL kvocFftNip(const ComplexFloat* inSamps, ComplexFloat* outSamps, int order,
+                                 int flags);
+KVO_API void KVO_CALL kvocrFft(float* reSamps, float* imSamps, int order, int flags);
+KVO_API void KVO_CALL kvocrFftNip(const float* reInSamps, const float* imInSamps, float* reOutSamps,
+                                  float* imOutSamps, int order, int flags);
+KVO_API void KVO_CALL kvozFft(ComplexDouble* samps, int order, int flags);
+KVO_API void KVO_CALL kvozFftNip(const ComplexDouble* inSamps, ComplexDouble* outSamps, int order,
+                                 int flags);
+KVO_API void KVO_CALL kvozrFft(double* reSamps, double* imSamps, int order, int flags);
+KVO_API void KVO_CALL kvozrFftNip(const double* reInSamps, const double* imInSamps,
+                                  double* reOutSamps, double* imOutSamps, int order, int flags);
+
 /* ------------------------------------------------------------------------------------------------
  * Real FFT and packed spectra
  * ---------------------------------------------------------------------------------------------- */
+
+/* Spectra of real signals of N = 2^order values: CCS holds N/2+1 complex values (N+2 reals);
+ * RCPack is Re0, Re1, Im1, ..., Re(N/2); RCPerm is Re0, Re(N/2), Re1, Im1, ... (N reals each). */
+KVO_API void KVO_CALL kvosRealFft(float* samps, int order, int flags);
+KVO_API void KVO_CALL kvosRealFftNip(const float* inSamps, ComplexFloat* outSamps, int order,
+                                     int flags);
+KVO_API void KVO_CALL kvosCcsFft(float* samps, int order, int flags);
+KVO_API void KVO_CALL kvosCcsFftNip(const ComplexFloat* inSamps, float* outSamps, int order,
+                                    int flags);
+KVO_API void KVO_CALL kvosRealFftl(float* samps, int order, int flags);
+KVO_API void KVO_CALL kvosRealFftlNip(const float* inSamps, float* outSamps, int order, int flags);
+KVO_API void KVO_CALL kvosCcsFftl(float* samps, int order, int flags);
+KVO_API void KVO_CALL kvosCcsFftlNip(const float* inSamps, float* outSamps, int order, int flags);
+KVO_API int KVO_CALL kvosReal2Fft(float* xSamps, float* ySamps, int order, int flags);
+KVO_API int KVO_CALL kvosReal2FftNip(const float* xInSamps, ComplexFloat* xOutSamps,
+                                     const float* yInSamps, ComplexFloat* yOutSamps, int order,
+                                     int flags);
+KVO_API int KVO_CALL kvosCcs2Fft(float* xSamps, float* ySamps, int order, int flags);
+KVO_API int KVO_CALL kvosCcs2FftNip(const ComplexFloat* xInSamps, float* xOutSamps,
+                                    const ComplexFloat* yInSamps, float* yOutSamps, int order,
+                                    int flags);
+KVO_API void KVO_CALL kvosMpyRCPack2(const float* src, float* dst, int order);
+KVO_API void KVO_CALL kvosMpyRCPack3(const float* srcA, const float* srcB, float* dst, int order);
+KVO_API void KVO_CALL kvosMpyRCPerm2(const float* src, float* dst, int order);
+KVO_API void KVO_CALL kvosMpyRCPerm3(const float* srcA, const float* srcB, float* dst, int order);
+
+KVO_API void KVO_CALL kvodRealFft(double* samps, int order, int flags);
+KVO_API void KVO_CALL kvodRealFftNip(const double* inSamps, ComplexDouble* outSamps, int order,
+                                     int flags);
+KVO_API void KVO_CALL kvodCcsFft(double* samps, int order, int flags);
+KVO_API void KVO_CALL kvodCcsFftNip(const ComplexDouble* inSamps, double* outSamps, int order,
+                                    int flags);
+KVO_API void KVO_CALL kvodRealFftl(double* samps, int order, int flags);
+KVO_API void KVO_CALL kvodRealFftlNip(const double* inSamps, double* outSamps, int order,
+                                      int flags);
+KVO_API void KVO_CALL kvodCcsFftl(double* samps, int order, int flags);
+KVO_API void KVO_CALL kvodCcsFftlNip(const double* inSamps, double* outSamps, int order, int flags);
+KVO_API int KVO_CALL kvodReal2Fft(double* xSamps, double* ySamps, int order, int flags);
+KVO_API int KVO_CALL kvodReal2FftNip(const double* xInSamps, ComplexDouble* xOutSamps,
+                                     const double* yInSamps, ComplexDouble* yOutSamps, int order,
+                                     int flags);
+KVO_API int KVO_CALL kvodCcs2Fft(double* xSamps, double* ySamps, int order, int flags);
+KVO_API int KVO_CALL kvodCcs2FftNip(const ComplexDouble* xInSamps, double* xOutSamps,
+                                    const ComplexDouble* yInSamps, double* yOutSamps, int order,
+                                    int flags);
+KVO_API void KVO_CALL kvodMpyRCPack2(const double* src, double* dst, int order);
+KVO_API void KVO_CALL kvodMpyRCPack3(const double* srcA, const double* srcB, double* dst,
+                                     int order);
+KVO_API void KVO_CALL kvodMpyRCPerm2(const double* src, double* dst, int order);
+KVO_API void KVO_CALL kvodMpyRCPerm3(const double* srcA, const double* srcB, double* dst,
+                                     int order);
 
 #ifdef __cplusplus
 }
