@@ -87,6 +87,9 @@ constexpr int highIndex(int s, int b, int v) {
   const int c = s / 2, part = s % 2;
   return (c & b) ? 2 * v + s : 2 * (c + b) + part;
 }
+// Complex lanes in reverse order, and the real or imaginary part copied to both halves.
+constexpr int reverseIndex(int s, int v) { return 2 * (v - 1 - s / 2) + s % 2; }
+constexpr int dupIndex(int s, int part) { return s - s % 2 + part; }
 constexpr int reverseBits(int value, int bits) {
   int r = 0;
   for (int b = 0; b < bits; ++b) r = (r << 1) | ((value >> b) & 1);
@@ -328,6 +331,54 @@ struct Fft {
     }
   }
 
+  // ---- real-FFT recombination, V pairs (k, M-k) at a time ----------------------------------
+
+  template <std::size_t... S>
+  static T reverseImpl(T a, std::index_sequence<S...>) {
+    return __builtin_shufflevector(a, a, reverseIndex(S, V)...);
+  }
+  static T reverse(T a) { return reverseImpl(a, std::make_index_sequence<kLanes>()); }
+  template <int kPart, std::size_t... S>
+  static T dupImpl(T a, std::index_sequence<S...>) {
+    return __builtin_shufflevector(a, a, dupIndex(S, kPart)...);
+  }
+  // a times b, both interleaved complex vectors.
+  static T cmulFull(T a, T b) {
+    const T re = dupImpl<0>(b, std::make_index_sequence<kLanes>());
+    const T im = dupImpl<1>(b, std::make_index_sequence<kLanes>());
+    return madd(swapReIm(a), im * splat(-1, 1), a * re);
+  }
+  static T conj(T a) { return a * splat(1, -1); }
+
+  // Pairs k = first .. first+V-1 with M-k; returns the first k not done (at most M/2 - 1 done).
+  static std::size_t postBlocks(R* z, std::size_t m, const R* table) {
+    std::size_t k = 1;
+    for (; k + V <= m / 2; k += V) {
+      R* lo = z + 2 * k;
+      R* hi = z + 2 * (m - k - V + 1);
+      const T t = load(table + 2 * (k - 1));
+      const T b = kInv ? splat(1, 0) - swapReIm(t) : swapReIm(t) * splat(1, -1);
+      const T p = load(lo), q = conj(reverse(load(hi)));
+      const T d = cmulFull(p - q, b);
+      store(lo, q + d);
+      store(hi, reverse(conj(p - d)));
+    }
+    return k;
+  }
+  static std::size_t preBlocks(const R* x1, R* z, std::size_t m, const R* table) {
+    std::size_t k = 1;
+    for (; k + V <= m / 2; k += V) {
+      const T t = load(table + 2 * (k - 1));
+      const T w = kInv ? splat(-1, 0) + swapReIm(t) * splat(2, 2)
+                       : splat(1, 0) + swapReIm(t) * splat(-2, 2);
+      const T a = load(x1 + 2 * (k - 1)), bc = conj(reverse(load(x1 + 2 * (m - k - V))));
+      const T sum = a + bc, d = cmulFull(a - bc, w);
+      store(z + 2 * k, sum + d);
+      store(z + 2 * (m - k - V + 1), reverse(conj(sum - d)));
+    }
+    return k;
+  }
+
   // ---- recursion over the vector stages --------------------------------------------------------
 
   static const R* radix4(const R* tw, std::size_t span) { return tw + fftRadix4Offset(span); }
@@ -416,8 +467,8 @@ void runWidth(const R* s, R* d, int order, int kind, bool inverse, const R* tw) 
 // X[M-k] = conj(P - (P - Q) B), where P = Z[k], Q = conj Z[M-k] and B = (t.im, -t.re) forward,
 // (1 - t.im, -t.re) inverse.
 template <class R>
-void recombineForward(R* z, std::size_t m, const R* table, bool inverse) {
-  for (std::size_t k = 1; 2 * k < m; ++k) {
+void recombineForward(R* z, std::size_t m, const R* table, bool inverse, std::size_t first) {
+  for (std::size_t k = first; 2 * k < m; ++k) {
     const R* t = table + 2 * (k - 1);
     const R br = inverse ? R(1) - t[1] : t[1], bi = -t[0];
     R* lo = z + 2 * k;
@@ -436,8 +487,9 @@ void recombineForward(R* z, std::size_t m, const R* table, bool inverse) {
 // 2Z[k] = S + D and 2Z[M-k] = conj(S - D), with S = X[k] + conj X[M-k] and
 // D = (X[k] - conj X[M-k]) i w^k: i w^k = (sin, cos) forward, (-sin, cos) inverse.
 template <class R>
-void recombineBackward(const R* x1, R* z, std::size_t m, const R* table, bool inverse) {
-  for (std::size_t k = 1; 2 * k < m; ++k) {
+void recombineBackward(const R* x1, R* z, std::size_t m, const R* table, bool inverse,
+                       std::size_t first) {
+  for (std::size_t k = first; 2 * k < m; ++k) {
     const R* t = table + 2 * (k - 1);
     const R sn = R(1) - 2 * t[1], cs = 2 * t[0];
     const R wr = inverse ? -sn : sn, wi = cs;
@@ -484,14 +536,26 @@ void complexFftK(const R* src, R* dst, int order, int kind, bool inverse, const 
   runWidth<R, 16>(src, dst, order, kind, inverse, tw);
 }
 
+#if defined(__AVX512F__)
+constexpr int kWidest = 64;
+#elif defined(__AVX2__)
+constexpr int kWidest = 32;
+#else
+constexpr int kWidest = 16;
+#endif
+
 template <Isa I, class R>
 void realPostK(R* z, std::size_t m, const R* table, bool inverse) {
-  recombineForward(z, m, table, inverse);
+  const std::size_t first = inverse ? Fft<R, kWidest, true>::postBlocks(z, m, table)
+                                    : Fft<R, kWidest, false>::postBlocks(z, m, table);
+  recombineForward(z, m, table, inverse, first);
 }
 
 template <Isa I, class R>
 void realPreK(const R* x1, R* z, std::size_t m, const R* table, bool inverse) {
-  recombineBackward(x1, z, m, table, inverse);
+  const std::size_t first = inverse ? Fft<R, kWidest, true>::preBlocks(x1, z, m, table)
+                                    : Fft<R, kWidest, false>::preBlocks(x1, z, m, table);
+  recombineBackward(x1, z, m, table, inverse, first);
 }
 
 #define KVO_INSTANTIATE_FFT(R)                                                   \
