@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
+#include <type_traits>
 #include <random>
 #include <vector>
 
@@ -53,12 +55,12 @@ std::vector<double> medianNs(const std::vector<std::function<void()>>& runs) {
   std::vector<std::size_t> batches;
   for (const auto& run : runs) batches.push_back(batchSize(run));
   std::vector<std::vector<double>> samples(runs.size());
-  for (int round = 0; round < 21; ++round) {
+  for (int round = -3; round < 21; ++round) {  // three warm-up rounds are not counted
     for (std::size_t c = 0; c < runs.size(); ++c) {
       const auto t0 = Clock::now();
       for (std::size_t i = 0; i < batches[c]; ++i) runs[c]();
-      samples[c].push_back(std::chrono::duration<double, std::nano>(Clock::now() - t0).count() /
-                           static_cast<double>(batches[c]));
+      const double ns = std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
+      if (round >= 0) samples[c].push_back(ns / static_cast<double>(batches[c]));
     }
   }
   std::vector<double> medians;
@@ -106,71 +108,123 @@ void timeAndPrint(const char* name, int order, double flopFactor,
   std::printf("\n");
 }
 
-void complexFloat(int order) {
+#if KVO_HAVE_FFTW
+// The FFTW interface of one precision.
+struct FftwFloat {
+  using Plan = fftwf_plan;
+  static void* alloc(std::size_t bytes) { return fftwf_malloc(bytes); }
+  static void release(void* p) { fftwf_free(p); }
+  static void execute(Plan p) { fftwf_execute(p); }
+  static void destroy(Plan p) { fftwf_destroy_plan(p); }
+  static Plan complexPlan(int n, void* io, unsigned flags) {
+    auto* c = static_cast<fftwf_complex*>(io);
+    return fftwf_plan_dft_1d(n, c, c, FFTW_FORWARD, flags);
+  }
+  static Plan realPlan(int n, void* io, unsigned flags) {
+    return fftwf_plan_dft_r2c_1d(n, static_cast<float*>(io), static_cast<fftwf_complex*>(io),
+                                 flags);
+  }
+};
+struct FftwDouble {
+  using Plan = fftw_plan;
+  static void* alloc(std::size_t bytes) { return fftw_malloc(bytes); }
+  static void release(void* p) { fftw_free(p); }
+  static void execute(Plan p) { fftw_execute(p); }
+  static void destroy(Plan p) { fftw_destroy_plan(p); }
+  static Plan complexPlan(int n, void* io, unsigned flags) {
+    auto* c = static_cast<fftw_complex*>(io);
+    return fftw_plan_dft_1d(n, c, c, FFTW_FORWARD, flags);
+  }
+};
+
+// In-place FFTW_ESTIMATE and FFTW_MEASURE plans, each on its own copy of the data, planned before
+// the data is copied in (measuring overwrites the buffer).
+template <class F>
+struct FftwPlans {
+  void* buf[2];
+  typename F::Plan plan[2];
+  template <class Make>
+  FftwPlans(const void* data, std::size_t bytes, std::size_t room, Make make) {
+    for (int i = 0; i < 2; ++i) {
+      buf[i] = F::alloc(room);
+      plan[i] = make(buf[i], i == 0 ? FFTW_ESTIMATE : FFTW_MEASURE);
+      std::memcpy(buf[i], data, bytes);
+    }
+  }
+  ~FftwPlans() {
+    for (int i = 0; i < 2; ++i) {
+      F::destroy(plan[i]);
+      F::release(buf[i]);
+    }
+  }
+  std::function<void()> run(int i) {
+    return [this, i] { F::execute(plan[i]); };
+  }
+};
+#endif
+
+#if KVO_HAVE_KISSFFT
+// kissfft (single precision), out of place, complex or real input.
+struct Kiss {
+  kiss_fft_cfg complexCfg = nullptr;
+  kiss_fftr_cfg realCfg = nullptr;
+  std::vector<kiss_fft_cpx> in, out;
+  Kiss(const std::vector<float>& data, std::size_t n, bool real)
+      : in(n), out(real ? n / 2 + 1 : n) {
+    if (real) {
+      realCfg = kiss_fftr_alloc(static_cast<int>(n), 0, nullptr, nullptr);
+    } else {
+      complexCfg = kiss_fft_alloc(static_cast<int>(n), 0, nullptr, nullptr);
+    }
+    std::memcpy(in.data(), data.data(), sizeof(float) * data.size());
+  }
+  ~Kiss() {
+    kiss_fft_free(complexCfg);
+    kiss_fftr_free(realCfg);
+  }
+  std::function<void()> run() {
+    return [this] {
+      if (realCfg != nullptr) {
+        kiss_fftr(realCfg, reinterpret_cast<const float*>(in.data()), out.data());
+      } else {
+        kiss_fft(complexCfg, in.data(), out.data());
+      }
+      benchmark::DoNotOptimize(out.data());
+    };
+  }
+};
+#endif
+
+// kvocFft or kvozFft of order against the peers of its precision.
+template <class C, class R>
+void complexBench(const char* name, void (*fft)(C*, int, int), int order) {
   const std::size_t n = std::size_t{1} << order;
-  const auto fresh = randomData<float>(2 * n);
-  std::vector<float> ours = fresh;
-  kvocFft(nullptr, order, KVO_Forw | KVO_Init);
+  const auto fresh = randomData<R>(2 * n);
+  std::vector<R> ours = fresh;
+  fft(nullptr, order, KVO_Forw | KVO_Init);
   std::vector<std::function<void()>> runs(4);
-  runs[0] = [&] { kvocFft(reinterpret_cast<ComplexFloat*>(ours.data()), order, KVO_Forw); };
+  runs[0] = [&] { fft(reinterpret_cast<C*>(ours.data()), order, KVO_Forw); };
 #if KVO_HAVE_FFTW
-  fftwf_complex* est = fftwf_alloc_complex(n);
-  fftwf_complex* mea = fftwf_alloc_complex(n);
-  const int len = static_cast<int>(n);
-  fftwf_plan pe = fftwf_plan_dft_1d(len, est, est, FFTW_FORWARD, FFTW_ESTIMATE);
-  fftwf_plan pm = fftwf_plan_dft_1d(len, mea, mea, FFTW_FORWARD, FFTW_MEASURE);
-  std::memcpy(est, fresh.data(), sizeof(float) * 2 * n);
-  std::memcpy(mea, fresh.data(), sizeof(float) * 2 * n);
-  runs[1] = [&] { fftwf_execute(pe); };
-  runs[2] = [&] { fftwf_execute(pm); };
+  using F = std::conditional_t<sizeof(R) == 4, FftwFloat, FftwDouble>;
+  FftwPlans<F> fftw(fresh.data(), sizeof(R) * 2 * n, sizeof(R) * 2 * n, [&](void* io, unsigned f) {
+    return F::complexPlan(static_cast<int>(n), io, f);
+  });
+  runs[1] = fftw.run(0);
+  runs[2] = fftw.run(1);
 #endif
 #if KVO_HAVE_KISSFFT
-  kiss_fft_cfg cfg = kiss_fft_alloc(static_cast<int>(n), 0, nullptr, nullptr);
-  std::vector<kiss_fft_cpx> kin(n), kout(n);
-  std::memcpy(kin.data(), fresh.data(), sizeof(float) * 2 * n);
-  runs[3] = [&] {
-    kiss_fft(cfg, kin.data(), kout.data());
-    benchmark::DoNotOptimize(kout.data());
-  };
+  std::optional<Kiss> kiss;
+  if constexpr (sizeof(R) == 4) {
+    kiss.emplace(fresh, n, false);
+    runs[3] = kiss->run();
+  }
 #endif
-  timeAndPrint("kvocFft", order, 1.0, runs);
-#if KVO_HAVE_FFTW
-  fftwf_destroy_plan(pe);
-  fftwf_destroy_plan(pm);
-  fftwf_free(est);
-  fftwf_free(mea);
-#endif
-#if KVO_HAVE_KISSFFT
-  kiss_fft_free(cfg);
-#endif
+  timeAndPrint(name, order, 1.0, runs);
 }
 
-void complexDouble(int order) {
-  const std::size_t n = std::size_t{1} << order;
-  const auto fresh = randomData<double>(2 * n);
-  std::vector<double> ours = fresh;
-  kvozFft(nullptr, order, KVO_Forw | KVO_Init);
-  std::vector<std::function<void()>> runs(4);
-  runs[0] = [&] { kvozFft(reinterpret_cast<ComplexDouble*>(ours.data()), order, KVO_Forw); };
-#if KVO_HAVE_FFTW
-  fftw_complex* est = fftw_alloc_complex(n);
-  fftw_complex* mea = fftw_alloc_complex(n);
-  const int len = static_cast<int>(n);
-  fftw_plan pe = fftw_plan_dft_1d(len, est, est, FFTW_FORWARD, FFTW_ESTIMATE);
-  fftw_plan pm = fftw_plan_dft_1d(len, mea, mea, FFTW_FORWARD, FFTW_MEASURE);
-  std::memcpy(est, fresh.data(), sizeof(double) * 2 * n);
-  std::memcpy(mea, fresh.data(), sizeof(double) * 2 * n);
-  runs[1] = [&] { fftw_execute(pe); };
-  runs[2] = [&] { fftw_execute(pm); };
-#endif
-  timeAndPrint("kvozFft", order, 1.0, runs);  // kissfft is packaged in single precision only
-#if KVO_HAVE_FFTW
-  fftw_destroy_plan(pe);
-  fftw_destroy_plan(pm);
-  fftw_free(est);
-  fftw_free(mea);
-#endif
-}
+void complexFloat(int order) { complexBench<ComplexFloat, float>("kvocFft", kvocFft, order); }
+// kissfft is packaged in single precision only.
+void complexDouble(int order) { complexBench<ComplexDouble, double>("kvozFft", kvozFft, order); }
 
 void realFloat(int order) {
   const std::size_t n = std::size_t{1} << order;
@@ -180,36 +234,17 @@ void realFloat(int order) {
   std::vector<std::function<void()>> runs(4);
   runs[0] = [&] { kvosRealFftl(ours.data(), order, KVO_Forw | KVO_OutRCPack); };
 #if KVO_HAVE_FFTW
-  float* est = fftwf_alloc_real(n + 2);
-  float* mea = fftwf_alloc_real(n + 2);
-  const int len = static_cast<int>(n);
-  fftwf_plan pe =
-      fftwf_plan_dft_r2c_1d(len, est, reinterpret_cast<fftwf_complex*>(est), FFTW_ESTIMATE);
-  fftwf_plan pm =
-      fftwf_plan_dft_r2c_1d(len, mea, reinterpret_cast<fftwf_complex*>(mea), FFTW_MEASURE);
-  std::memcpy(est, fresh.data(), sizeof(float) * n);
-  std::memcpy(mea, fresh.data(), sizeof(float) * n);
-  runs[1] = [&] { fftwf_execute(pe); };
-  runs[2] = [&] { fftwf_execute(pm); };
+  FftwPlans<FftwFloat> fftw(
+      fresh.data(), sizeof(float) * n, sizeof(float) * (n + 2),
+      [&](void* io, unsigned f) { return FftwFloat::realPlan(static_cast<int>(n), io, f); });
+  runs[1] = fftw.run(0);
+  runs[2] = fftw.run(1);
 #endif
 #if KVO_HAVE_KISSFFT
-  kiss_fftr_cfg cfg = kiss_fftr_alloc(static_cast<int>(n), 0, nullptr, nullptr);
-  std::vector<kiss_fft_cpx> kout(n / 2 + 1);
-  runs[3] = [&] {
-    kiss_fftr(cfg, fresh.data(), kout.data());
-    benchmark::DoNotOptimize(kout.data());
-  };
+  Kiss kiss(fresh, n, true);
+  runs[3] = kiss.run();
 #endif
   timeAndPrint("kvosRealFftl", order, 0.5, runs);
-#if KVO_HAVE_FFTW
-  fftwf_destroy_plan(pe);
-  fftwf_destroy_plan(pm);
-  fftwf_free(est);
-  fftwf_free(mea);
-#endif
-#if KVO_HAVE_KISSFFT
-  kiss_fftr_free(cfg);
-#endif
 }
 
 }  // namespace

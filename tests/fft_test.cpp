@@ -194,6 +194,8 @@ void complexSuite() {
   }
   checkComplex<C>(20, KVO_Inv, false);
   EXPECT_EQ(kvoGetErrStatus(), 0);
+  kvocFreeTwdTbls();
+  kvozFreeTwdTbls();
 }
 
 TEST(FftReference, RecursiveReferenceMatchesDirectDft) {
@@ -325,6 +327,8 @@ void realSuite() {
     checkReal<C>(order, KVO_Inv);
   }
   EXPECT_EQ(kvoGetErrStatus(), 0);
+  kvocFreeTwdTbls();
+  kvozFreeTwdTbls();
 }
 
 TEST(RealFft, FloatMatchesReference) { realSuite<ComplexFloat>(); }

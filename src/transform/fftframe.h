@@ -34,10 +34,17 @@ void scale(R* data, std::size_t count, int order) {
                                 data, static_cast<int>(count));
 }
 
-inline bool directionChecks(Checks& checks, int flags) {
+// The pointer checks in argument order, then the direction flags; false if any failed.
+inline bool pointerAndDirectionChecks(Checks& checks, std::initializer_list<Arg> args, int flags) {
+  for (const Arg& a : args) checks.notNull(a.ptr, a.message);
   checks.require(!((flags & KVO_Forw) && (flags & KVO_Inv)), "(flags & 1) && (flags & 2)")
       .require((flags & (KVO_Forw | KVO_Inv)) != 0, "(flags & 1)==0 && (flags & 2)==0");
   return checks.ok();
+}
+
+// The order checks every transform makes first.
+inline bool orderChecks(const Site& site, int order) {
+  return Checks(site).require(order >= 0, "order<0").require(order <= 31, "order>31").ok();
 }
 
 // ---- complex FFT -----------------------------------------------------------------------------
@@ -59,7 +66,7 @@ void complexFrame(const Site& site, int order, int flags, std::initializer_list<
     tables::freeBitRevPair(order);
     return;
   }
-  if (!Checks(site).require(order >= 0, "order<0").require(order <= 31, "order>31")) return;
+  if (!orderChecks(site, order)) return;
   const Real<C>* twiddles = tables::complexFftTables<C>(order, pairVariant);
   if (twiddles == nullptr) {
     tables::freeInternal<C>();
@@ -68,8 +75,7 @@ void complexFrame(const Site& site, int order, int flags, std::initializer_list<
   }
   if (flags & KVO_Init) return;
   Checks checks(site);
-  for (const Arg& a : args) checks.notNull(a.ptr, a.message);
-  if (!directionChecks(checks, flags)) return;
+  if (!pointerAndDirectionChecks(checks, args, flags)) return;
   checks
       .require(!((flags & KVO_InBitRev) && (flags & KVO_OutBitRev)),
                "(flags & 64) && (flags & 128)")
@@ -159,7 +165,7 @@ void realFrame(const Site& site, int order, int flags, std::initializer_list<Arg
     tables::freeBitRevPair(order - 1);
     return;
   }
-  if (!Checks(site).require(order >= 0, "order<0").require(order <= 31, "order>31")) return;
+  if (!orderChecks(site, order)) return;
   RealTables t = realTables<C>(order);
   if (order >= 2 && (t.twiddles == nullptr || t.recombination == nullptr)) {
     tables::freeInternal<C>();
@@ -171,8 +177,7 @@ void realFrame(const Site& site, int order, int flags, std::initializer_list<Arg
   }
   if (flags & KVO_Init) return;
   Checks checks(site);
-  for (const Arg& a : args) checks.notNull(a.ptr, a.message);
-  if (!directionChecks(checks, flags)) return;
+  if (!pointerAndDirectionChecks(checks, args, flags)) return;
   Format format = kCcs;
   if (formatCheck == kOutFormat) {
     checks
@@ -256,21 +261,17 @@ void spectrumToReal(const Real<C>* src, Real<C>* dst, int order, Format format, 
   if (scaled) scale(dst, n, order);
 }
 
+// A real transform: signal to spectrum (`toSpectrum`) or spectrum to signal.
 template <class C>
-void realForward(const Site& site, const Real<C>* src, Real<C>* dst, int order, int flags,
-                 FormatCheck check, std::initializer_list<Arg> args) {
+void realTransform(const Site& site, bool toSpectrum, const Real<C>* src, Real<C>* dst, int order,
+                   int flags, FormatCheck check, std::initializer_list<Arg> args) {
   realFrame<C>(site, order, flags, args, check,
                [&](Format format, bool inverse, bool scaled, const RealTables& t) {
-                 realToSpectrum<C>(src, dst, order, format, inverse, scaled, t);
-               });
-}
-
-template <class C>
-void realBackward(const Site& site, const Real<C>* src, Real<C>* dst, int order, int flags,
-                  FormatCheck check, std::initializer_list<Arg> args) {
-  realFrame<C>(site, order, flags, args, check,
-               [&](Format format, bool inverse, bool scaled, const RealTables& t) {
-                 spectrumToReal<C>(src, dst, order, format, inverse, scaled, t);
+                 if (toSpectrum) {
+                   realToSpectrum<C>(src, dst, order, format, inverse, scaled, t);
+                 } else {
+                   spectrumToReal<C>(src, dst, order, format, inverse, scaled, t);
+                 }
                });
 }
 

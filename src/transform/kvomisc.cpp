@@ -49,6 +49,12 @@ void walkPairs(const std::int32_t* t, std::size_t n, Exchange exchange, Fixed fi
   }
 }
 
+const std::int32_t* pairTable(const Site& s, int order) {
+  const std::int32_t* t = kvo::tables::bitRevPair(order);
+  if (t == nullptr) s.report(KVO_StatusOutOfMemory, "NULL Pointer");
+  return t;
+}
+
 template <class T>
 void bitRev1(const Site& s, T* vec, int order) {
   Checks checks(s);
@@ -58,11 +64,8 @@ void bitRev1(const Site& s, T* vec, int order) {
     std::swap(vec[1], vec[2]);
     return;
   }
-  const std::int32_t* t = kvo::tables::bitRevPair(order);
-  if (t == nullptr) {
-    s.report(KVO_StatusOutOfMemory, "NULL Pointer");
-    return;
-  }
+  const std::int32_t* t = pairTable(s, order);
+  if (t == nullptr) return;
   walkPairs(
       t, std::size_t{1} << order, [&](std::size_t a, std::size_t b) { std::swap(vec[a], vec[b]); },
       [](std::size_t) {});
@@ -82,11 +85,8 @@ void bitRev2(const Site& s, const T* src, T* dst, int order) {
     }
     return;
   }
-  const std::int32_t* t = kvo::tables::bitRevPair(order);
-  if (t == nullptr) {
-    s.report(KVO_StatusOutOfMemory, "NULL Pointer");
-    return;
-  }
+  const std::int32_t* t = pairTable(s, order);
+  if (t == nullptr) return;
   walkPairs(
       t, n,
       [&](std::size_t a, std::size_t b) {
