@@ -17,6 +17,10 @@ if(NOT CMAKE_OBJDUMP)
   message(FATAL_ERROR "Windows build: no objdump for the target (set CMAKE_OBJDUMP)")
 endif()
 
+# MinGW's math.h hides M_PI and friends in strict C++ mode, where glibc's shows them; keep the
+# two alike so that code building on Linux builds here too.
+add_compile_definitions(_USE_MATH_DEFINES)
+
 # 64-bit Windows guarantees only 16-byte stack alignment and GCC cannot realign the stack there
 # (its unwind tables forbid it), yet it may still spill 32- and 64-byte vectors with aligned moves,
 # which fault on a misaligned slot. The assembler turns every aligned move of the AVX2 and
