@@ -1,0 +1,164 @@
+#include "kernels/scale.h"
+
+#include <bit>
+#include <cmath>
+
+namespace kvo {
+namespace scale {
+
+int autoFactor(std::int64_t lo, std::int64_t hi) {
+  if (fits(lo) && fits(hi)) return 0;
+  const std::uint64_t magnitude = static_cast<std::uint64_t>(hi > -lo ? hi : -lo);
+  const int p = 63 - std::countl_zero(magnitude);
+  return p - 14;
+}
+
+short floatWrap(double x) {
+  // Beyond +-2^63 (and NaN) the conversion yields 0x8000000000000000, whose low 16 bits are 0.
+  if (!(std::fabs(x) < 9223372036854775808.0)) return 0;
+  return wrap(static_cast<std::int64_t>(x));
+}
+
+short floatSaturate(float x) {
+  const auto bits = std::bit_cast<std::uint32_t>(x);
+  constexpr std::uint32_t kMaxPositive = 0x46FFFE00;  // 32767.0f
+  constexpr std::uint32_t kMaxNegative = 0xC7000000;  // -32768.0f
+  if (static_cast<std::int32_t>(bits) >= 0) {
+    if (bits > kMaxPositive) return 32767;
+  } else if (bits > kMaxNegative) {
+    return -32768;
+  }
+  return static_cast<short>(static_cast<std::int32_t>(x));
+}
+
+}  // namespace scale
+
+namespace {
+
+using scale::saturate;
+using scale::wrap;
+
+int factorOf(const int* scaleFactor) { return scaleFactor ? *scaleFactor : 0; }
+
+// The fixed-mode shift of one integer: right by min(s, 31), left by min(-s, 15).
+std::int64_t fixedShift(std::int32_t v, int s) {
+  if (s > 0) return v >> (s < 31 ? s : 31);
+  if (s < 0) return static_cast<std::int64_t>(v) * (std::int64_t{1} << (-s < 15 ? -s : 15));
+  return v;
+}
+
+template <class Store>
+void storeInts(const std::int32_t* src, short* dst, int n, Store store) {
+  for (int k = 0; k < n; ++k) dst[k] = store(src[k]);
+}
+
+// The automatic factor of float data: 0 if the largest magnitude fits, otherwise its unbiased
+// binary exponent minus 14 (32768.0 .. 65535.99 give 1).
+int floatAutoFactor(const float* src, int n) {
+  float largest = 0;
+  for (int k = 0; k < n; ++k) {
+    const float m = std::fabs(src[k]);
+    if (m > largest) largest = m;
+  }
+  float lo = 0, hi = 0;
+  for (int k = 0; k < n; ++k) {
+    if (std::fabs(src[k]) == largest) {
+      (src[k] < 0 ? lo : hi) = src[k];
+    }
+  }
+  if (hi <= 32767.0f && lo >= -32768.0f) return 0;
+  return static_cast<int>(std::bit_cast<std::uint32_t>(largest) >> 23) - 127 - 14;
+}
+
+void floatsWithFactor(const float* src, short* dst, int n, int s, bool saturating) {
+  if (s == 0) {
+    for (int k = 0; k < n; ++k)
+      dst[k] = saturating ? scale::floatSaturate(src[k]) : scale::floatWrap(src[k]);
+    return;
+  }
+  const double multiplier = std::ldexp(1.0, -s);
+  for (int k = 0; k < n; ++k) {
+    const double scaled = src[k] * multiplier;
+    dst[k] =
+        saturating ? scale::floatSaturate(static_cast<float>(scaled)) : scale::floatWrap(scaled);
+  }
+}
+
+}  // namespace
+
+short kvoScaleIntToShort(std::int32_t value, int scaleMode, int* scaleFactor) {
+  short out;
+  kvoScaleIntsToShorts(&value, &out, 1, scaleMode, scaleFactor);
+  return out;
+}
+
+void kvoScaleIntsToShorts(const std::int32_t* src, short* dst, int n, int scaleMode,
+                          int* scaleFactor) {
+  switch (scaleMode) {
+    case 4: {
+      std::int32_t lo = 0, hi = 0;
+      for (int k = 0; k < n; ++k) {
+        if (src[k] < lo) lo = src[k];
+        if (src[k] > hi) hi = src[k];
+      }
+      const int s = scale::autoFactor(lo, hi);
+      if (scaleFactor) *scaleFactor = s;
+      storeInts(src, dst, n, [s](std::int32_t v) { return wrap(v >> s); });
+      return;
+    }
+    case 3: {
+      const int s = factorOf(scaleFactor);
+      storeInts(src, dst, n, [s](std::int32_t v) { return saturate(fixedShift(v, s)); });
+      return;
+    }
+    case 2: {
+      const int s = factorOf(scaleFactor);
+      storeInts(src, dst, n, [s](std::int32_t v) { return wrap(fixedShift(v, s)); });
+      return;
+    }
+    case 1:
+      storeInts(src, dst, n, [](std::int32_t v) { return saturate(v); });
+      return;
+    default:
+      storeInts(src, dst, n, [](std::int32_t v) { return wrap(v); });
+      return;
+  }
+}
+
+void kvoScaleFloatsToShorts(const float* src, short* dst, int n, int scaleMode, int* scaleFactor) {
+  switch (scaleMode) {
+    case 4: {
+      const int s = floatAutoFactor(src, n);
+      if (scaleFactor) *scaleFactor = s;
+      floatsWithFactor(src, dst, n, s, false);
+      return;
+    }
+    case 2:
+    case 3:
+      floatsWithFactor(src, dst, n, factorOf(scaleFactor), scaleMode == 3);
+      return;
+    case 1:
+      floatsWithFactor(src, dst, n, 0, true);
+      return;
+    default:
+      floatsWithFactor(src, dst, n, 0, false);
+      return;
+  }
+}
+
+void kvoScaleFloatPairsToShorts(const float* srcRe, const float* srcIm, short* dstRe, short* dstIm,
+                                int n, int scaleMode, int* scaleFactor) {
+  if (scaleMode != 4) {
+    kvoScaleFloatsToShorts(srcRe, dstRe, n, scaleMode, scaleFactor);
+    kvoScaleFloatsToShorts(srcIm, dstIm, n, scaleMode, scaleFactor);
+    return;
+  }
+  const int sRe = floatAutoFactor(srcRe, n);
+  const int sIm = floatAutoFactor(srcIm, n);
+  const int s = sRe > sIm ? sRe : sIm;
+  if (scaleFactor) *scaleFactor = s;
+  floatsWithFactor(srcRe, dstRe, n, s, false);
+  floatsWithFactor(srcIm, dstIm, n, s, false);
+}
+
+}  // namespace kvo

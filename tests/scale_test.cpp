@@ -1,0 +1,178 @@
+// The shared routines that bring wide results to 16 bits.
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "kernels/scale.h"
+#include "support/kvo_test.h"
+
+namespace {
+
+using kvo::kvoScaleFloatPairsToShorts;
+using kvo::kvoScaleFloatsToShorts;
+using kvo::kvoScaleIntsToShorts;
+using kvo::kvoScaleIntToShort;
+
+// Straight from the rules, in 64-bit arithmetic.
+short reference(std::int64_t v, int mode, int s) {
+  if (mode == 2 || mode == 3) {
+    if (s > 0) v >>= std::min(s, 31);
+    if (s < 0) v *= std::int64_t{1} << std::min(-s, 15);
+  }
+  if (mode == 1 || mode == 3) return short(std::clamp<std::int64_t>(v, -32768, 32767));
+  return short(std::uint16_t(std::uint64_t(v) & 0xFFFF));
+}
+
+std::vector<std::int32_t> sampleInts() {
+  std::vector<std::int32_t> v;
+  for (std::int32_t x = -70000; x <= 70000; ++x) v.push_back(x);
+  for (std::int32_t x : {INT_MIN, INT_MIN + 1, INT_MAX, INT_MAX - 1, 1 << 30, -(1 << 30)}) {
+    v.push_back(x);
+  }
+  std::mt19937 gen(42);
+  for (int k = 0; k < 20000; ++k) v.push_back(std::int32_t(gen()));
+  return v;
+}
+
+TEST(ScaleInts, WrapAndSaturateEveryValue) {
+  const auto values = sampleInts();
+  std::vector<short> out(values.size());
+  for (int mode : {0, 1, 5, 6, -1, 8}) {  // unknown modes wrap
+    kvoScaleIntsToShorts(values.data(), out.data(), int(values.size()), mode, nullptr);
+    for (std::size_t k = 0; k < values.size(); ++k) {
+      ASSERT_EQ(out[k], reference(values[k], mode == 1 ? 1 : 0, 0))
+          << values[k] << " mode " << mode;
+    }
+  }
+}
+
+TEST(ScaleInts, FixedFactorsShiftThenWrapOrSaturate) {
+  auto values = sampleInts();
+  std::vector<std::int32_t> sparse;
+  for (std::size_t k = 0; k < values.size(); k += 5) sparse.push_back(values[k]);
+  std::vector<short> out(sparse.size());
+  for (int mode : {2, 3}) {
+    for (int s = -17; s <= 33; ++s) {
+      int factor = s;
+      kvoScaleIntsToShorts(sparse.data(), out.data(), int(sparse.size()), mode, &factor);
+      for (std::size_t k = 0; k < sparse.size(); ++k) {
+        ASSERT_EQ(out[k], reference(sparse[k], mode, s))
+            << sparse[k] << " mode " << mode << " s " << s;
+      }
+      EXPECT_EQ(factor, s);  // fixed factors are only read
+    }
+    // A null factor means no shift.
+    EXPECT_EQ(kvoScaleIntToShort(70000, mode, nullptr), reference(70000, mode, 0));
+  }
+  int one = 1;
+  EXPECT_EQ(kvoScaleIntToShort(-3, 2, &one), -2);  // arithmetic shifts round toward -infinity
+}
+
+TEST(ScaleInts, AutoFactorIsTheSmallestThatFits) {
+  struct Case {
+    std::vector<std::int32_t> in;
+    int factor;
+  } cases[] = {
+      {{1, -32768, 32767}, 0}, {{32768}, 1},        {{65535, 3}, 1}, {{65536}, 2},
+      {{-32769, 5}, 1},        {{-65537}, 2},       {{INT_MIN}, 17}, {{INT_MAX, -1}, 16},
+      {{-32768, 32768}, 1},    {{7, -7, 40000}, 1}, {{1000000}, 5},
+  };
+  for (const Case& c : cases) {
+    std::vector<short> out(c.in.size());
+    int factor = -99;
+    kvoScaleIntsToShorts(c.in.data(), out.data(), int(c.in.size()), 4, &factor);
+    EXPECT_EQ(factor, c.factor) << c.in[0];
+    for (std::size_t k = 0; k < c.in.size(); ++k) {
+      EXPECT_EQ(out[k], c.in[k] >> c.factor);
+    }
+  }
+  int factor = -1;
+  EXPECT_EQ(kvoScaleIntToShort(-7, 4, &factor), -7);
+  EXPECT_EQ(factor, 0);
+  EXPECT_EQ(kvoScaleIntToShort(-70001, 4, &factor), -70001 >> 2);
+  EXPECT_EQ(factor, 2);
+}
+
+TEST(ScaleFloats, WrapTruncatesAndTakesTheLowBits) {
+  const float in[] = {-2.7f,        70000.0f,  2.7f,  -0.0f,
+                      32767.9f,     -32768.9f, 1e20f, std::numeric_limits<float>::infinity(),
+                      std::nanf("")};
+  const short want[] = {-2, 4464, 2, 0, 32767, -32768, 0, 0, 0};
+  short out[9];
+  kvoScaleFloatsToShorts(in, out, 9, 0, nullptr);
+  for (int k = 0; k < 9; ++k) EXPECT_EQ(out[k], want[k]) << in[k];
+  // 1e20 is beyond the 64-bit range: integer-indefinite, low bits 0. 1e15 is within it.
+  const float big = 1e15f;
+  kvoScaleFloatsToShorts(&big, out, 1, 0, nullptr);
+  EXPECT_EQ(out[0], short(std::int64_t(1e15f) & 0xFFFF));
+}
+
+TEST(ScaleFloats, SaturateClampsByBitPattern) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float in[] = {70000.0f, -70000.0f,     32767.99f,      -32768.99f, inf,
+                      -inf,     std::nanf(""), -std::nanf(""), -2.7f,      0.5f};
+  const short want[] = {32767, -32768, 32767, -32768, 32767, -32768, 32767, -32768, -2, 0};
+  short out[10];
+  kvoScaleFloatsToShorts(in, out, 10, 1, nullptr);
+  for (int k = 0; k < 10; ++k) EXPECT_EQ(out[k], want[k]) << k;
+}
+
+TEST(ScaleFloats, FixedFactorsMultiplyByPowersOfTwo) {
+  const float in[] = {100.0f, -100.0f, 10000.0f, 1.5f};
+  short out[4];
+  int factor = 3;
+  kvoScaleFloatsToShorts(in, out, 4, 2, &factor);
+  EXPECT_EQ(out[0], 12);  // 12.5 truncated
+  EXPECT_EQ(out[1], -12);
+  EXPECT_EQ(out[2], 1250);
+  factor = -2;
+  kvoScaleFloatsToShorts(in, out, 4, 3, &factor);
+  EXPECT_EQ(out[2], 32767);
+  EXPECT_EQ(out[3], 6);
+  kvoScaleFloatsToShorts(in, out, 4, 2, &factor);
+  EXPECT_EQ(out[2], short(40000 - 65536));
+  kvoScaleFloatsToShorts(in, out, 4, 3, nullptr);  // null factor: no multiplication
+  EXPECT_EQ(out[0], 100);
+}
+
+TEST(ScaleFloats, AutoFactorFromTheLargestExponent) {
+  struct Case {
+    std::vector<float> in;
+    int factor;
+  } cases[] = {
+      {{1.5f, -32768.0f, 32767.0f}, 0},
+      {{32768.0f}, 1},
+      {{65535.99f, 1.0f}, 1},
+      {{-65536.0f}, 2},
+      {{-32768.5f}, 1},
+      {{32767.5f}, 0},
+      {{1e6f, -3.0f}, 5},
+  };
+  for (const Case& c : cases) {
+    std::vector<short> out(c.in.size());
+    int factor = -99;
+    kvoScaleFloatsToShorts(c.in.data(), out.data(), int(c.in.size()), 4, &factor);
+    EXPECT_EQ(factor, c.factor) << c.in[0];
+    for (std::size_t k = 0; k < c.in.size(); ++k) {
+      EXPECT_EQ(out[k], short(std::int64_t(std::ldexp(double(c.in[k]), -c.factor)))) << k;
+    }
+  }
+}
+
+TEST(ScaleFloats, PairsShareTheLargerFactor) {
+  const float re[] = {100.0f, 3.0f};
+  const float im[] = {70000.0f, -5.0f};
+  short outRe[2], outIm[2];
+  int factor = 0;
+  kvoScaleFloatPairsToShorts(re, im, outRe, outIm, 2, 4, &factor);
+  EXPECT_EQ(factor, 2);
+  EXPECT_EQ(outRe[0], 25);
+  EXPECT_EQ(outRe[1], 0);
+  EXPECT_EQ(outIm[0], 17500);
+  EXPECT_EQ(outIm[1], -1);
+  kvoScaleFloatPairsToShorts(re, im, outRe, outIm, 2, 1, nullptr);
+  EXPECT_EQ(outIm[0], 32767);
+}
+
+}  // namespace
