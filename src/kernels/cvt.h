@@ -2,9 +2,10 @@
 // chosen rounding, integers back to floating point, and the magnitude, phase and power of complex
 // data.
 //
-// Float-to-integer rounding never touches the caller's floating-point environment: every level
-// rounds with truncating conversions and exact corrections, so results do not depend on the
-// rounding mode the caller has set and are the same at every instruction-set level.
+// Float-to-integer rounding never touches the caller's floating-point environment: it uses
+// rounding instructions that carry their direction, or truncating conversions with exact
+// corrections, so results do not depend on the rounding mode the caller has set and are the same
+// at every instruction-set level.
 #pragma once
 
 #include <cmath>

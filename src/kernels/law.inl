@@ -3,121 +3,118 @@
 //
 // Both codes are computed rather than looked up: every step of a G.711 code is a shift, and the
 // segment number is the position of the leading one bit, which a conversion to float delivers in
-// the exponent. So whole registers of samples are coded at once.
+// its exponent. The loops are free of branches and tables, so the compiler turns them into whole
+// registers of samples at every level.
+//
+// GCC assumes by default that floating-point steps may trap, so it keeps a branch around the
+// conversions under a condition, and a loop with a branch is not vectorised. Nothing here can
+// trap (every conversion is exact and in range), so it may treat them as plain operations. The
+// option must come before the headers, so that their inline functions carry it too.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("no-trapping-math")
+#endif
+
+#include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <type_traits>
 
-#include "kernels/cvt_vec.h"
 #include "kernels/law.h"
 
 namespace kvo::kern {
 namespace {
 
-using simd::Vec;
-constexpr std::size_t N = simd::kBytes / 2;  // samples per step: a register of 16-bit samples
-using VI = Vec<std::int32_t, N>;
-using VF = Vec<float, N>;
-using VCode = Vec<std::uint8_t, N>;
-
-KVO_KERNEL_INLINE VI minimum(const VI& a, int b) { return a < b ? a : b; }
-
 // The 7-bit code of i in 0 .. 2047 on the segmented scale both laws share: i itself below 16,
 // otherwise 16*s + the four bits below the leading one, where 2^(s+3) <= i < 2^(s+4). In the
-// float of i the exponent field holds (s + 3 + 127) and the four bits lead the mantissa, so the
+// float of i the exponent field holds s + 3 + 127 and the four bits lead the mantissa, so its
 // pattern shifted right by 19 is (s + 130)*16 + those bits.
-KVO_KERNEL_INLINE VI segmentCode(const VI& i) {
-  const VI pattern = VI(__builtin_convertvector(i, VF)) >> 19;
+KVO_KERNEL_INLINE int segmentCode(int i) {
+  const int pattern = std::bit_cast<int>(static_cast<float>(i)) >> 19;
   return i < 16 ? i : pattern - 130 * 16;
 }
 
-// base * 2^e for e in 0 .. 7 and results that float holds exactly: the power of two is built in
-// the exponent field, so no lane needs a shift of its own.
-KVO_KERNEL_INLINE VI timesPowerOfTwo(const VI& base, const VI& e) {
-  return __builtin_convertvector(__builtin_convertvector(base, VF) * VF((e + 127) << 23), VI);
+// A-law: sign bit 0x80 for v >= 0, then the segment code of |v| >> 4 (2048, from -32768, is held
+// at the top code). Mu-law: |v| goes to the nearest level, ties to the smaller one, except that
+// each segment begins 2 (segment 1) to 128 (segment 7) below the midpoint of its neighbouring
+// levels; with that shift every level above the first segment is a run of 16 values of |v| + 3,
+// so the level is the segment code of (|v| + 131) >> 4. The code is 0xFF or 0x7F less the level.
+template <class Law>
+KVO_KERNEL_INLINE std::uint8_t encodeSample(int v) {
+  const int negative = v >> 31;  // all ones for v < 0
+  const int m = v < 0 ? -v : v;
+  if constexpr (std::is_same_v<Law, ALaw>) {
+    const int i = m >> 4;
+    return static_cast<std::uint8_t>(segmentCode(i < 2047 ? i : 2047) + (~negative & 0x80));
+  } else {
+    const int h = (m + 131) >> 4;
+    const int level = m <= 124 ? (m + 3) >> 3 : segmentCode(h < 2047 ? h : 2047);
+    return static_cast<std::uint8_t>(((~negative & 0x80) | 0x7F) - level);
+  }
 }
 
-// 16-bit samples to codes. A-law: sign bit 0x80 for v >= 0, then the segment code of |v| >> 4
-// (2048 for -32768 is held at the top code). Mu-law: |v| is rounded to the nearest level, ties to
-// the smaller one, except that each segment begins 2 (segment 1) to 128 (segment 7) below the
-// midpoint of its neighbouring levels; with that shift every level above the first segment is a
-// run of 16 values of |v| + 3, so the segment code of (|v| + 131) >> 4 is the level.
-template <class Law>
-KVO_KERNEL_INLINE VI encodeLanes(const VI& v) {
-  const VI negative = v < 0;
-  const VI m = negative ? -v : v;
-  if constexpr (std::is_same_v<Law, ALaw>) {
-    return segmentCode(minimum(m >> 4, 2047)) + (~negative & 0x80);
-  } else {
-    const VI level = m <= 124 ? (m + 3) >> 3 : segmentCode(minimum((m + 131) >> 4, 2047));
-    return ((~negative & 0x80) | 0x7F) - level;
-  }
+// base * 2^e for e in 0 .. 7 where float holds the result exactly: the power of two is built in
+// the exponent field, so no lane needs a shift count of its own.
+KVO_KERNEL_INLINE int timesPowerOfTwo(int base, int e) {
+  return static_cast<int>(static_cast<float>(base) * std::bit_cast<float>((e + 127) << 23));
 }
 
 // Mu-law: with u the inverted code, t = (8*(u & 15) + 132) * 2^((u >> 4) & 7) and the sample is
-// t - 132, negated when bit 7 of u is set. A-law: (16*(c & 15) + 8) in segment 0, otherwise
-// (16*(c & 15) + 264) * 2^(s - 1) for segment s = (c >> 4) & 7; positive when bit 7 is set.
+// t - 132, negated when bit 7 of u is set. A-law: 16*(c & 15) + 8 in segment 0, otherwise
+// (16*(c & 15) + 264) * 2^(s - 1) in segment s = (c >> 4) & 7; negated when bit 7 is clear.
 template <class Law>
-KVO_KERNEL_INLINE VI decodeLanes(const VI& c) {
+KVO_KERNEL_INLINE int decodeCode(int c) {
   if constexpr (std::is_same_v<Law, MuLaw>) {
-    const VI u = c ^ 0xFF;
-    const VI t = timesPowerOfTwo(((u & 15) << 3) + 132, (u >> 4) & 7);
-    return (u & 0x80) != 0 ? 132 - t : t - 132;
+    const int u = c ^ 0xFF;
+    const int t = timesPowerOfTwo(((u & 15) << 3) + 132, (u >> 4) & 7) - 132;
+    return u & 0x80 ? -t : t;
   } else {
-    const VI s = (c >> 4) & 7;
-    const VI first = s == 0;
-    const VI t = timesPowerOfTwo(((c & 15) << 4) + (first ? 8 : 264), first ? s : s - 1);
-    return (c & 0x80) != 0 ? t : -t;
+    const int s = (c >> 4) & 7;
+    const int t = s == 0 ? ((c & 15) << 4) + 8 : timesPowerOfTwo(((c & 15) << 4) + 264, s - 1);
+    return c & 0x80 ? t : -t;
   }
 }
 
-// The linear input as 16-bit samples in 32-bit lanes. Floating-point samples of magnitude 0.96875
-// and above become the extreme sample of their sign, which codes to the largest code; others are
-// scaled by 32768 and truncated. NaN is taken as silence.
+// The linear input as a 16-bit sample. Floating-point samples of magnitude 0.96875 and above
+// become the extreme sample of their sign, which codes to the largest code; others are scaled by
+// 32768 and truncated. NaN is taken as silence.
 template <class In>
-KVO_KERNEL_INLINE VI samples(const In* p) {
+KVO_KERNEL_INLINE int sampleOf(In x) {
   if constexpr (std::is_same_v<In, std::int16_t>) {
-    return __builtin_convertvector(simd::load<Vec<std::int16_t, N>>(p), VI);
+    return x;
   } else if constexpr (std::is_same_v<In, std::int32_t>) {
-    return simd::load<VI>(p) >> 16;
+    return x >> 16;
   } else {
-    using VX = Vec<In, N>;
-    using VM = Vec<simd::MaskLane<In>, N>;
-    const VX x = simd::load<VX>(p);
-    const VM small = VM(simd::magnitudeBits(x) < VM(simd::splat<VX>(In(0.96875))));
-    const VM nan = x != x;
-    const VX scaled = VX(VM(x * In(32768)) & small & ~nan);
-    const VI truncated = __builtin_convertvector(scaled, VI);
-    const VI extreme = __builtin_convertvector(VM(x) < 0, VI) != 0 ? -32768 : 32767;
-    return __builtin_convertvector(small | nan, VI) != 0 ? truncated : extreme;
+    // Tested on the bit pattern: the pattern of |x| orders like |x|, and NaN lies above infinity.
+    using Bits = std::conditional_t<sizeof(In) == 4, std::int32_t, std::int64_t>;
+    const auto bits = std::bit_cast<Bits>(x);
+    const Bits magnitude = bits & std::numeric_limits<Bits>::max();
+    const bool small = magnitude < std::bit_cast<Bits>(In(0.96875));
+    const bool nan = magnitude > std::bit_cast<Bits>(std::numeric_limits<In>::infinity());
+    const int truncated = static_cast<int>(small ? x * In(32768) : In(0));
+    const int extreme = bits < 0 ? -32768 : 32767;
+    return (small | nan) ? truncated : extreme;
   }
 }
 
 template <class Out>
-KVO_KERNEL_INLINE void storeSamples(Out* p, const VI& v) {
-  if constexpr (std::is_same_v<Out, std::int16_t>) {
-    simd::store(p, __builtin_convertvector(v, Vec<std::int16_t, N>));
-  } else if constexpr (std::is_same_v<Out, std::int32_t>) {
-    simd::store(p, v << 16);
-  } else {
-    simd::store(p, __builtin_convertvector(v, Vec<Out, N>) * Out(1.0 / 32768));
-  }
+KVO_KERNEL_INLINE Out linearOf(int v) {
+  if constexpr (std::is_same_v<Out, std::int16_t>) return static_cast<Out>(v);
+  if constexpr (std::is_same_v<Out, std::int32_t>) return static_cast<Out>(v * 65536);
+  if constexpr (std::is_floating_point_v<Out>) return static_cast<Out>(v) * Out(1.0 / 32768);
 }
 
 }  // namespace
 
 template <Isa I, class Law, class In>
 void encodeK(const In* src, std::uint8_t* dst, std::size_t n) {
-  simd::blocks<N>(src, dst, n, [](const In* in, std::uint8_t* out) {
-    simd::store(out, __builtin_convertvector(encodeLanes<Law>(samples(in)), VCode));
-  });
+  KVO_IVDEP for (std::size_t k = 0; k < n; ++k) dst[k] = encodeSample<Law>(sampleOf(src[k]));
 }
 
 template <Isa I, class Law, class Out>
 void decodeK(const std::uint8_t* src, Out* dst, std::size_t n) {
-  simd::blocks<N>(src, dst, n, [](const std::uint8_t* in, Out* out) {
-    storeSamples(out, decodeLanes<Law>(__builtin_convertvector(simd::load<VCode>(in), VI)));
-  });
+  KVO_IVDEP for (std::size_t k = 0; k < n; ++k) dst[k] = linearOf<Out>(decodeCode<Law>(src[k]));
 }
 
 #define KVO_INSTANTIATE_LAW(Law, T)                                             \
