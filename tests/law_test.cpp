@@ -80,20 +80,6 @@ std::vector<short> allSamples() {
   return v;
 }
 
-// ---- the rules themselves ----
-
-TEST(LawReference, MatchesTheStatedFacts) {
-  // The midpoints the shifted segment starts replace.
-  const int start[7] = {125, 381, 893, 1917, 3965, 8061, 16253};
-  const int midpoint[7] = {127, 385, 901, 1933, 3997, 8125, 16381};
-  for (int s = 1; s < 8; ++s) {
-    EXPECT_EQ(muLaw().first[16 * s], start[s - 1]);
-    EXPECT_EQ((muLaw().level[16 * s - 1] + muLaw().level[16 * s]) / 2 + 1, midpoint[s - 1]);
-  }
-  for (int m = 31613; m <= 32768; ++m) ASSERT_EQ(muLaw().encode(m), 0x80) << m;
-  EXPECT_EQ(muLaw().encode(31612), 0x81);
-}
-
 // ---- 16-bit samples ----
 
 TEST(Law, EncodesEverySample) {
@@ -131,20 +117,6 @@ TEST(Law, DecodesEveryCode) {
       }
     }
   });
-}
-
-TEST(Law, DecodedLevelsEncodeToTheirOwnCode) {
-  std::vector<short> levels(256);
-  std::vector<Code> codes(256), again(256);
-  for (int c = 0; c < 256; ++c) codes[c] = Code(c);
-  kvowbALawToLin(codes.data(), levels.data(), 256);
-  kvowbLinToALaw(levels.data(), again.data(), 256);
-  EXPECT_EQ(again, codes);
-  // Mu-law has two zeros: 0x7F (negative zero) decodes to 0, which codes as 0xFF.
-  kvowbMuLawToLin(codes.data(), levels.data(), 256);
-  kvowbLinToMuLaw(levels.data(), again.data(), 256);
-  codes[0x7F] = 0xFF;
-  EXPECT_EQ(again, codes);
 }
 
 TEST(Law, StatedExamples) {
