@@ -34,8 +34,9 @@ template <Pair P>
 std::int64_t scaled(std::int64_t p, int s) {
   if (s >= 0) {
     const int right = std::min(s, 31);
-    if constexpr (P == Pair::Mag)
+    if constexpr (P == Pair::Mag) {
       p = static_cast<std::int64_t>(isqrt(static_cast<std::uint64_t>(p)));
+    }
     return p >> right;
   }
   const int left = std::min(-s, 15);
@@ -88,7 +89,8 @@ void magOrPower(const short* re, const short* im, short* dst, int n, int scaleMo
     }
     case KVO_AUTO_SCALE: {
       // The smallest factor from *scaleFactor upwards at which the largest value fits. Factors
-      // below -15 all shift left by 15, so the search starts there.
+      // below -15 all shift left by 15: a start below that is kept if -15 fits, else the search
+      // goes on from -14.
       std::int64_t largest = 0;
       for (int k = 0; k < n; ++k) largest = std::max(largest, power(k));
       int s = *scaleFactor;
