@@ -54,24 +54,25 @@ KVO_KERNEL_INLINE std::uint8_t encodeSample(int v) {
   }
 }
 
-// base * 2^e for e in 0 .. 7 where float holds the result exactly: the power of two is built in
-// the exponent field, so no lane needs a shift count of its own.
-KVO_KERNEL_INLINE int timesPowerOfTwo(int base, int e) {
-  return static_cast<int>(static_cast<float>(base) * std::bit_cast<float>((e + 127) << 23));
+// The level of the 7-bit magnitude code m = 16*s + q above segment 0: (132 + 8q) * 2^s, which is
+// the mu-law level plus 132 and the A-law level, (264 + 16q) * 2^(s - 1). It is 2^(s+7) times
+// 1 + (2q + 1)/32: the float with exponent s + 7 and mantissa bits 2q + 1 at the top, whose
+// pattern is (m << 19) + 0x43040000. So a level is an integer add and one conversion.
+KVO_KERNEL_INLINE int segmentLevel(int m) {
+  return static_cast<int>(std::bit_cast<float>((m << 19) + 0x43040000));
 }
 
-// Mu-law: with u the inverted code, t = (8*(u & 15) + 132) * 2^((u >> 4) & 7) and the sample is
-// t - 132, negated when bit 7 of u is set. A-law: 16*(c & 15) + 8 in segment 0, otherwise
-// (16*(c & 15) + 264) * 2^(s - 1) in segment s = (c >> 4) & 7; negated when bit 7 is clear.
+// Mu-law: u is the inverted code; the sample is the level of u & 0x7F less 132, negated when bit 7
+// of u is set (segment 0 follows the same rule). A-law: segment 0 is linear, 16q + 8; the sample
+// is negated when bit 7 of the code is clear.
 template <class Law>
 KVO_KERNEL_INLINE int decodeCode(int c) {
   if constexpr (std::is_same_v<Law, MuLaw>) {
     const int u = c ^ 0xFF;
-    const int t = timesPowerOfTwo(((u & 15) << 3) + 132, (u >> 4) & 7) - 132;
+    const int t = segmentLevel(u & 0x7F) - 132;
     return u & 0x80 ? -t : t;
   } else {
-    const int s = (c >> 4) & 7;
-    const int t = s == 0 ? ((c & 15) << 4) + 8 : timesPowerOfTwo(((c & 15) << 4) + 264, s - 1);
+    const int t = (c & 0x70) == 0 ? ((c & 15) << 4) + 8 : segmentLevel(c & 0x7F);
     return c & 0x80 ? t : -t;
   }
 }
