@@ -226,9 +226,150 @@ KVO_API ComplexDouble KVO_CALL kvozSet(double re, double im);
  * Conversions
  * ---------------------------------------------------------------------------------------------- */
 
+/* Flags of the float-to-integer and float-to-fixed conversions: exactly one rounding flag, plus
+ * any of the others. Fixed-point value = integer value * 2^-fractBits. */
+enum {
+  KVO_RoundNearest = 0x80, /* to nearest, ties to even */
+  KVO_RoundZero = 0x100,
+  KVO_RoundDown = 0x200,
+  KVO_RoundUp = 0x400,
+  KVO_Unsigned = 0x800,       /* the integer or fixed-point data are unsigned */
+  KVO_Clip = 0x1000,          /* values outside the destination range are clamped to it */
+  KVO_ReportOverflow = 0x2000 /* values outside the range are reported once, after the vector */
+};
+
+/* intBits and fixBits are 8, 16 or 32; dst/src point at that many bits per element. */
+KVO_API void KVO_CALL kvosbFloatToInt(const float* src, void* dst, int len, int intBits, int flags);
+KVO_API void KVO_CALL kvodbFloatToInt(const double* src, void* dst, int len, int intBits,
+                                      int flags);
+KVO_API void KVO_CALL kvosbIntToFloat(const void* src, float* dst, int len, int intBits, int flags);
+KVO_API void KVO_CALL kvodbIntToFloat(const void* src, double* dst, int len, int intBits,
+                                      int flags);
+KVO_API void KVO_CALL kvosbFloatToFix(const float* src, void* dst, int len, int fixBits,
+                                      int fractBits, int flags);
+KVO_API void KVO_CALL kvodbFloatToFix(const double* src, void* dst, int len, int fixBits,
+                                      int fractBits, int flags);
+KVO_API void KVO_CALL kvosbFixToFloat(const void* src, float* dst, int len, int fixBits,
+                                      int fractBits, int flags);
+KVO_API void KVO_CALL kvodbFixToFloat(const void* src, double* dst, int len, int fixBits,
+                                      int fractBits, int flags);
+
+/* Signed fixed formats: S7 (8 bits, 7 fraction bits), S15 (16, 15), S31 (32, 31), S15.16 (32, 16).
+ */
+KVO_API void KVO_CALL kvosbFloatToS7Fix(const float* src, signed char* dst, int len, int flags);
+KVO_API void KVO_CALL kvodbFloatToS7Fix(const double* src, signed char* dst, int len, int flags);
+KVO_API void KVO_CALL kvosbFloatToS15Fix(const float* src, short* dst, int len, int flags);
+KVO_API void KVO_CALL kvodbFloatToS15Fix(const double* src, short* dst, int len, int flags);
+KVO_API void KVO_CALL kvosbFloatToS31Fix(const float* src, int* dst, int len, int flags);
+KVO_API void KVO_CALL kvodbFloatToS31Fix(const double* src, int* dst, int len, int flags);
+KVO_API void KVO_CALL kvosbFloatToS1516Fix(const float* src, int* dst, int len, int flags);
+KVO_API void KVO_CALL kvodbFloatToS1516Fix(const double* src, int* dst, int len, int flags);
+KVO_API void KVO_CALL kvosbS7FixToFloat(const signed char* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbS7FixToFloat(const signed char* src, double* dst, int len);
+KVO_API void KVO_CALL kvosbS15FixToFloat(const short* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbS15FixToFloat(const short* src, double* dst, int len);
+KVO_API void KVO_CALL kvosbS31FixToFloat(const int* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbS31FixToFloat(const int* src, double* dst, int len);
+KVO_API void KVO_CALL kvosbS1516FixToFloat(const int* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbS1516FixToFloat(const int* src, double* dst, int len);
+
+/* Complex data split into and joined from real and imaginary parts. */
+KVO_API void KVO_CALL kvocbReal(const ComplexFloat* src, float* dst, int length);
+KVO_API void KVO_CALL kvozbReal(const ComplexDouble* src, double* dst, int length);
+KVO_API void KVO_CALL kvovbReal(const ComplexShort* src, short* dst, int length);
+KVO_API void KVO_CALL kvocbImag(const ComplexFloat* src, float* dst, int length);
+KVO_API void KVO_CALL kvozbImag(const ComplexDouble* src, double* dst, int length);
+KVO_API void KVO_CALL kvovbImag(const ComplexShort* src, short* dst, int length);
+KVO_API void KVO_CALL kvocbCplxTo2Real(const ComplexFloat* src, float* dstReal, float* dstImag,
+                                       int length);
+KVO_API void KVO_CALL kvozbCplxTo2Real(const ComplexDouble* src, double* dstReal, double* dstImag,
+                                       int length);
+KVO_API void KVO_CALL kvovbCplxTo2Real(const ComplexShort* src, short* dstReal, short* dstImag,
+                                       int length);
+/* A null srcReal or srcImag gives zero parts. */
+KVO_API void KVO_CALL kvocb2RealToCplx(const float* srcReal, const float* srcImag,
+                                       ComplexFloat* dst, int length);
+KVO_API void KVO_CALL kvozb2RealToCplx(const double* srcReal, const double* srcImag,
+                                       ComplexDouble* dst, int length);
+KVO_API void KVO_CALL kvovb2RealToCplx(const short* srcReal, const short* srcImag,
+                                       ComplexShort* dst, int length);
+
+/* Polar form: magnitude and phase in radians. */
+KVO_API void KVO_CALL kvocbCartToPolar(const ComplexFloat* src, float* mag, float* phase,
+                                       int length);
+KVO_API void KVO_CALL kvozbCartToPolar(const ComplexDouble* src, double* mag, double* phase,
+                                       int length);
+KVO_API void KVO_CALL kvosbrCartToPolar(const float* srcReal, const float* srcImag, float* mag,
+                                        float* phase, int length);
+KVO_API void KVO_CALL kvodbrCartToPolar(const double* srcReal, const double* srcImag, double* mag,
+                                        double* phase, int length);
+KVO_API void KVO_CALL kvocbPolarToCart(const float* mag, const float* phase, ComplexFloat* dst,
+                                       int length);
+KVO_API void KVO_CALL kvozbPolarToCart(const double* mag, const double* phase, ComplexDouble* dst,
+                                       int length);
+KVO_API void KVO_CALL kvosbrPolarToCart(const float* mag, const float* phase, float* dstReal,
+                                        float* dstImag, int length);
+KVO_API void KVO_CALL kvodbrPolarToCart(const double* mag, const double* phase, double* dstReal,
+                                        double* dstImag, int length);
+
+/* Magnitude, phase (a zero imaginary part gives pi for a negative real part, else 0) and power
+ * spectrum re^2 + im^2. */
+KVO_API void KVO_CALL kvocbMag(const ComplexFloat* src, float* mag, int length);
+KVO_API void KVO_CALL kvozbMag(const ComplexDouble* src, double* mag, int length);
+KVO_API void KVO_CALL kvosbrMag(const float* srcReal, const float* srcImag, float* mag, int length);
+KVO_API void KVO_CALL kvodbrMag(const double* srcReal, const double* srcImag, double* mag,
+                                int length);
+KVO_API void KVO_CALL kvocbPhase(const ComplexFloat* src, float* phase, int length);
+KVO_API void KVO_CALL kvozbPhase(const ComplexDouble* src, double* phase, int length);
+KVO_API void KVO_CALL kvosbrPhase(const float* srcReal, const float* srcImag, float* phase,
+                                  int length);
+KVO_API void KVO_CALL kvodbrPhase(const double* srcReal, const double* srcImag, double* phase,
+                                  int length);
+KVO_API void KVO_CALL kvocbPowerSpectr(const ComplexFloat* src, float* spectr, int length);
+KVO_API void KVO_CALL kvozbPowerSpectr(const ComplexDouble* src, double* spectr, int length);
+KVO_API void KVO_CALL kvosbrPowerSpectr(const float* srcReal, const float* srcImag, float* spectr,
+                                        int length);
+KVO_API void KVO_CALL kvodbrPowerSpectr(const double* srcReal, const double* srcImag,
+                                        double* spectr, int length);
+
+/* 16-bit members; the phase is scaled so that pi gives 16383. */
+KVO_API void KVO_CALL kvovbMag(const ComplexShort* src, short* dst, int length, int scaleMode,
+                               int* scaleFactor);
+KVO_API void KVO_CALL kvovbPowerSpectr(const ComplexShort* src, short* dst, int length,
+                                       int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowbrMag(const short* srcReal, const short* srcImag, short* dst, int length,
+                                int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowbrPowerSpectr(const short* srcReal, const short* srcImag, short* dst,
+                                        int length, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbPhase(const ComplexShort* src, short* phase, int length);
+KVO_API void KVO_CALL kvowbrPhase(const short* srcReal, const short* srcImag, short* phase,
+                                  int length);
+
 /* ------------------------------------------------------------------------------------------------
  * A-law and mu-law companding
  * ---------------------------------------------------------------------------------------------- */
+
+/* Codes are G.711 octets; an A-law code here is the transmitted G.711 octet XOR 0x55. Linear
+ * samples: 16 bits; 32 bits with the sample in the upper half; float and double with full scale
+ * +-1.0 (1.0 corresponds to 32768). */
+KVO_API void KVO_CALL kvowbLinToALaw(const short* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvowbLinToMuLaw(const short* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvoibLinToALaw(const int* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvoibLinToMuLaw(const int* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvosbLinToALaw(const float* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvosbLinToMuLaw(const float* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvodbLinToALaw(const double* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvodbLinToMuLaw(const double* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvowbALawToLin(const unsigned char* src, short* dst, int len);
+KVO_API void KVO_CALL kvowbMuLawToLin(const unsigned char* src, short* dst, int len);
+KVO_API void KVO_CALL kvoibALawToLin(const unsigned char* src, int* dst, int len);
+KVO_API void KVO_CALL kvoibMuLawToLin(const unsigned char* src, int* dst, int len);
+KVO_API void KVO_CALL kvosbALawToLin(const unsigned char* src, float* dst, int len);
+KVO_API void KVO_CALL kvosbMuLawToLin(const unsigned char* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbALawToLin(const unsigned char* src, double* dst, int len);
+KVO_API void KVO_CALL kvodbMuLawToLin(const unsigned char* src, double* dst, int len);
+KVO_API void KVO_CALL kvoMuLawToALaw(const unsigned char* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvoALawToMuLaw(const unsigned char* src, unsigned char* dst, int len);
 
 /* ------------------------------------------------------------------------------------------------
  * Bit reversal and twiddle tables
