@@ -35,14 +35,7 @@ void pairScalarLoop(const R* a, R vr, R vi, R* d, std::size_t n) {
 // complex.h is applied lane by lane, with the same fallback, so results match cmul() bit for bit.
 #if defined(__AVX512F__)
 
-constexpr std::size_t kFloatPairs = 4;  // complex elements per vector step
 using VD = __m512d;
-KVO_KERNEL_INLINE VD loadFloatPairs(const ComplexFloat* p) {
-  return _mm512_cvtps_pd(_mm256_loadu_ps(&p->re));
-}
-KVO_KERNEL_INLINE void storeFloatPairs(ComplexFloat* p, VD v) {
-  _mm256_storeu_ps(&p->re, _mm512_cvtpd_ps(v));
-}
 KVO_KERNEL_INLINE VD loadDoublePairs(const ComplexDouble* p) { return _mm512_loadu_pd(&p->re); }
 KVO_KERNEL_INLINE void storeDoublePairs(ComplexDouble* p, VD v) { _mm512_storeu_pd(&p->re, v); }
 KVO_KERNEL_INLINE VD broadcastPair(double re, double im) {
@@ -63,6 +56,34 @@ KVO_KERNEL_INLINE VD finiteOr(VD r, VD fallback) {
   return _mm512_mask_blend_pd(finite, fallback, r);
 }
 #define KVO_HAVE_FMA 1
+
+// Eight float products per step in planar form: one permute splits real and imaginary parts of
+// eight elements, so the widening conversions carry no duplicated lanes (a fifth fewer shuffle
+// and conversion operations than the interleaved form on this level).
+constexpr std::size_t kFloatBlock = 8;
+template <bool kScalarB>
+KVO_KERNEL_INLINE void cmulFloatBlock(const ComplexFloat* a, const ComplexFloat* b,
+                                      ComplexFloat* d) {
+  const __m512i split = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+  const __m512i join = _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+  const __m512 pa = _mm512_permutexvar_ps(split, _mm512_loadu_ps(&a->re));
+  const __m512d ar = _mm512_cvtps_pd(_mm512_castps512_ps256(pa));
+  const __m512d ai = _mm512_cvtps_pd(_mm512_extractf32x8_ps(pa, 1));
+  __m512d br, bi;
+  if constexpr (kScalarB) {
+    br = _mm512_set1_pd(b->re);
+    bi = _mm512_set1_pd(b->im);
+  } else {
+    const __m512 pb = _mm512_permutexvar_ps(split, _mm512_loadu_ps(&b->re));
+    br = _mm512_cvtps_pd(_mm512_castps512_ps256(pb));
+    bi = _mm512_cvtps_pd(_mm512_extractf32x8_ps(pb, 1));
+  }
+  // The products are exact in double, so fusing the second one changes nothing.
+  const __m256 re = _mm512_cvtpd_ps(_mm512_fmsub_pd(ar, br, _mm512_mul_pd(ai, bi)));
+  const __m256 im = _mm512_cvtpd_ps(_mm512_fmadd_pd(ar, bi, _mm512_mul_pd(ai, br)));
+  _mm512_storeu_ps(
+      &d->re, _mm512_permutex2var_ps(_mm512_castps256_ps512(re), join, _mm512_castps256_ps512(im)));
+}
 
 #elif defined(__AVX2__)
 
@@ -113,21 +134,27 @@ KVO_KERNEL_INLINE VD subAdd(VD a, VD b) {
 
 #endif
 
+#if !defined(__AVX512F__)
+// Two independent steps per block keep both multiply ports busy.
+constexpr std::size_t kFloatBlock = 2 * kFloatPairs;
+template <bool kScalarB>
+KVO_KERNEL_INLINE void cmulFloatBlock(const ComplexFloat* a, const ComplexFloat* b,
+                                      ComplexFloat* d) {
+  const VD a0 = loadFloatPairs(a);
+  const VD a1 = loadFloatPairs(a + kFloatPairs);
+  const VD b0 = kScalarB ? broadcastPair(b->re, b->im) : loadFloatPairs(b);
+  const VD b1 = kScalarB ? b0 : loadFloatPairs(b + kFloatPairs);
+  storeFloatPairs(d, subAdd(mul(dupRe(a0), b0), mul(dupIm(a0), swapPairs(b0))));
+  storeFloatPairs(d + kFloatPairs, subAdd(mul(dupRe(a1), b1), mul(dupIm(a1), swapPairs(b1))));
+}
+#endif
+
 // B is either a vector (kScalarB false) or one value applied to every element.
 template <bool kScalarB>
 void cmulFloat(const ComplexFloat* a, const ComplexFloat* b, ComplexFloat* d, std::size_t n) {
   std::size_t i = 0;
-  const VD bFixed = broadcastPair(b->re, b->im);
-  for (; i + 2 * kFloatPairs <= n; i += 2 * kFloatPairs) {
-    // Two independent steps per round keep both multiply ports busy.
-    const VD a0 = loadFloatPairs(a + i);
-    const VD a1 = loadFloatPairs(a + i + kFloatPairs);
-    const VD b0 = kScalarB ? bFixed : loadFloatPairs(b + i);
-    const VD b1 = kScalarB ? bFixed : loadFloatPairs(b + i + kFloatPairs);
-    const VD r0 = subAdd(mul(dupRe(a0), b0), mul(dupIm(a0), swapPairs(b0)));
-    const VD r1 = subAdd(mul(dupRe(a1), b1), mul(dupIm(a1), swapPairs(b1)));
-    storeFloatPairs(d + i, r0);
-    storeFloatPairs(d + i + kFloatPairs, r1);
+  for (; i + kFloatBlock <= n; i += kFloatBlock) {
+    cmulFloatBlock<kScalarB>(a + i, kScalarB ? b : b + i, d + i);
   }
   for (; i < n; ++i) d[i] = cmul(a[i], kScalarB ? *b : b[i]);
 }
