@@ -214,6 +214,73 @@ KVO_API ComplexDouble KVO_CALL kvozSet(double re, double im);
  * 16-bit block arithmetic and scaling
  * ---------------------------------------------------------------------------------------------- */
 
+/* Functions with 16-bit results take scaleMode (KVO_NO_SCALE, KVO_SATURATE, KVO_FIXED_SCALE,
+ * KVO_FIXED_SCALE | KVO_SATURATE or KVO_AUTO_SCALE) and scaleFactor: the exact result is stored
+ * times 2^-*scaleFactor. The fixed modes read the factor (null counts as 0; factors are taken
+ * modulo 32 here), the automatic mode writes the smallest right shift that makes every result fit.
+ */
+
+KVO_API void KVO_CALL kvowbZero(short* dst, int n);
+KVO_API void KVO_CALL kvovbZero(ComplexShort* dst, int n);
+KVO_API void KVO_CALL kvowbSet(short val, short* dst, int n);
+KVO_API void KVO_CALL kvovbSet(short re, short im, ComplexShort* dst, int n);
+KVO_API void KVO_CALL kvowbCopy(const short* src, short* dst, int n);
+KVO_API void KVO_CALL kvovbCopy(const ComplexShort* src, ComplexShort* dst, int n);
+
+KVO_API void KVO_CALL kvowbAdd1(short val, short* dst, int n, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbAdd1(ComplexShort val, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbAdd2(const short* src, short* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvovbAdd2(const ComplexShort* src, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbAdd3(const short* srcA, const short* srcB, short* dst, int n,
+                                int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbAdd3(const ComplexShort* srcA, const ComplexShort* srcB,
+                                ComplexShort* dst, int n, int scaleMode, int* scaleFactor);
+
+KVO_API void KVO_CALL kvowbSub1(short val, short* dst, int n, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbSub1(ComplexShort val, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbSub2(const short* val, short* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvovbSub2(const ComplexShort* val, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbSub3(const short* src, const short* val, short* dst, int n,
+                                int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbSub3(const ComplexShort* src, const ComplexShort* val, ComplexShort* dst,
+                                int n, int scaleMode, int* scaleFactor);
+
+KVO_API void KVO_CALL kvowbMpy1(short val, short* dst, int n, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbMpy1(ComplexShort val, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbMpy2(const short* src, short* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvovbMpy2(const ComplexShort* src, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbMpy3(const short* srcA, const short* srcB, short* dst, int n,
+                                int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbMpy3(const ComplexShort* srcA, const ComplexShort* srcB,
+                                ComplexShort* dst, int n, int scaleMode, int* scaleFactor);
+
+/* Conjugation as for the floating-point types; the negated imaginary part wraps. */
+KVO_API void KVO_CALL kvovbConj1(ComplexShort* vec, int n);
+KVO_API void KVO_CALL kvovbConj2(const ComplexShort* src, ComplexShort* dst, int n);
+KVO_API void KVO_CALL kvovbConjFlip2(const ComplexShort* src, ComplexShort* dst, int n);
+KVO_API void KVO_CALL kvovbConjExtend1(ComplexShort* vec, int n);
+KVO_API void KVO_CALL kvovbConjExtend2(const ComplexShort* src, ComplexShort* dst, int n);
+
+KVO_API ComplexShort KVO_CALL kvovAdd(ComplexShort a, ComplexShort b, int scaleMode,
+                                      int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvovSub(ComplexShort a, ComplexShort b, int scaleMode,
+                                      int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvovMpy(ComplexShort a, ComplexShort b, int scaleMode,
+                                      int* scaleFactor);
+/* Truncated toward zero and saturated; a zero divisor is reported and gives 0. */
+KVO_API ComplexShort KVO_CALL kvovDiv(ComplexShort a, ComplexShort b);
+KVO_API ComplexShort KVO_CALL kvovConj(ComplexShort a);
+KVO_API ComplexShort KVO_CALL kvovSet(short re, short im);
+
 /* ------------------------------------------------------------------------------------------------
  * Element functions
  * ---------------------------------------------------------------------------------------------- */
