@@ -285,6 +285,101 @@ KVO_API ComplexShort KVO_CALL kvovSet(short re, short im);
  * Element functions
  * ---------------------------------------------------------------------------------------------- */
 
+/* Each function exists in place on one vector (suffix 1) and from src to dst (suffix 2). */
+
+/* Relation of the threshold functions: KVO_LT raises elements below thresh to it; any other value
+ * (KVO_GT by convention) lowers elements above thresh to it. */
+enum { KVO_LT = 0, KVO_GT = 1 };
+
+/* Squares; complex squares are formed in at least double precision and rounded once. The 16-bit
+ * members store the exact square under scaleMode (bits tested in the order auto, fixed, saturate;
+ * auto writes the smallest right shift that makes every square fit). */
+KVO_API void KVO_CALL kvosbSqr1(float* vec, int len);
+KVO_API void KVO_CALL kvosbSqr2(const float* src, float* dst, int len);
+KVO_API void KVO_CALL kvocbSqr1(ComplexFloat* vec, int len);
+KVO_API void KVO_CALL kvocbSqr2(const ComplexFloat* src, ComplexFloat* dst, int len);
+KVO_API void KVO_CALL kvodbSqr1(double* vec, int len);
+KVO_API void KVO_CALL kvodbSqr2(const double* src, double* dst, int len);
+KVO_API void KVO_CALL kvozbSqr1(ComplexDouble* vec, int len);
+KVO_API void KVO_CALL kvozbSqr2(const ComplexDouble* src, ComplexDouble* dst, int len);
+KVO_API void KVO_CALL kvowbSqr1(short* vec, int len, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowbSqr2(const short* src, short* dst, int len, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvovbSqr1(ComplexShort* vec, int len, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbSqr2(const ComplexShort* src, ComplexShort* dst, int len, int scaleMode,
+                                int* scaleFactor);
+
+/* Square roots. Real members skip elements with the sign bit set (other than -0), leaving their
+ * destination as it was, and report once after the whole vector; 16-bit members give floor(sqrt)
+ * and 0 for negative elements (with the same report). Complex members give the principal root. */
+KVO_API void KVO_CALL kvosbSqrt1(float* vec, int len);
+KVO_API void KVO_CALL kvosbSqrt2(const float* src, float* dst, int len);
+KVO_API void KVO_CALL kvocbSqrt1(ComplexFloat* vec, int len);
+KVO_API void KVO_CALL kvocbSqrt2(const ComplexFloat* src, ComplexFloat* dst, int len);
+KVO_API void KVO_CALL kvodbSqrt1(double* vec, int len);
+KVO_API void KVO_CALL kvodbSqrt2(const double* src, double* dst, int len);
+KVO_API void KVO_CALL kvozbSqrt1(ComplexDouble* vec, int len);
+KVO_API void KVO_CALL kvozbSqrt2(const ComplexDouble* src, ComplexDouble* dst, int len);
+KVO_API void KVO_CALL kvowbSqrt1(short* vec, int len);
+KVO_API void KVO_CALL kvowbSqrt2(const short* src, short* dst, int len);
+KVO_API void KVO_CALL kvovbSqrt1(ComplexShort* vec, int len);
+KVO_API void KVO_CALL kvovbSqrt2(const ComplexShort* src, ComplexShort* dst, int len);
+
+/* Clipping at a threshold; complex members clip the magnitude (thresh >= 0) and keep the phase. */
+KVO_API void KVO_CALL kvosbThresh1(float* vec, int len, float thresh, int relOp);
+KVO_API void KVO_CALL kvosbThresh2(const float* src, float* dst, int len, float thresh, int relOp);
+KVO_API void KVO_CALL kvodbThresh1(double* vec, int len, double thresh, int relOp);
+KVO_API void KVO_CALL kvodbThresh2(const double* src, double* dst, int len, double thresh,
+                                   int relOp);
+KVO_API void KVO_CALL kvocbThresh1(ComplexFloat* vec, int len, float thresh, int relOp);
+KVO_API void KVO_CALL kvocbThresh2(const ComplexFloat* src, ComplexFloat* dst, int len,
+                                   float thresh, int relOp);
+KVO_API void KVO_CALL kvozbThresh1(ComplexDouble* vec, int len, double thresh, int relOp);
+KVO_API void KVO_CALL kvozbThresh2(const ComplexDouble* src, ComplexDouble* dst, int len,
+                                   double thresh, int relOp);
+KVO_API void KVO_CALL kvowbThresh1(short* vec, int len, short thresh, int relOp);
+KVO_API void KVO_CALL kvowbThresh2(const short* src, short* dst, int len, short thresh, int relOp);
+KVO_API void KVO_CALL kvovbThresh1(ComplexShort* vec, int len, short thresh, int relOp);
+KVO_API void KVO_CALL kvovbThresh2(const ComplexShort* src, ComplexShort* dst, int len,
+                                   short thresh, int relOp);
+
+/* 1/x with a magnitude floor: elements of magnitude up to thresh (complex: below thresh) give
+ * magnitude 1/thresh. With thresh 0 zero elements give the largest finite value and one report. */
+KVO_API void KVO_CALL kvosbInvThresh1(float* vec, int len, float thresh);
+KVO_API void KVO_CALL kvosbInvThresh2(const float* src, float* dst, int len, float thresh);
+KVO_API void KVO_CALL kvodbInvThresh1(double* vec, int len, double thresh);
+KVO_API void KVO_CALL kvodbInvThresh2(const double* src, double* dst, int len, double thresh);
+KVO_API void KVO_CALL kvocbInvThresh1(ComplexFloat* vec, int len, float thresh);
+KVO_API void KVO_CALL kvocbInvThresh2(const ComplexFloat* src, ComplexFloat* dst, int len,
+                                      float thresh);
+KVO_API void KVO_CALL kvozbInvThresh1(ComplexDouble* vec, int len, double thresh);
+KVO_API void KVO_CALL kvozbInvThresh2(const ComplexDouble* src, ComplexDouble* dst, int len,
+                                      double thresh);
+
+/* Absolute values; the 16-bit members saturate (-32768 gives 32767). */
+KVO_API void KVO_CALL kvosbAbs1(float* vec, int len);
+KVO_API void KVO_CALL kvosbAbs2(const float* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbAbs1(double* vec, int len);
+KVO_API void KVO_CALL kvodbAbs2(const double* src, double* dst, int len);
+KVO_API void KVO_CALL kvowbAbs1(short* vec, int len);
+KVO_API void KVO_CALL kvowbAbs2(const short* src, short* dst, int len);
+
+/* Natural logarithm and exponential. The 16-bit logarithm gives floor(ln x) (0 below 3); the
+ * 16-bit exponential floor(e^x) (0 for negative x) stored under scaleMode. */
+KVO_API void KVO_CALL kvosbLn1(float* vec, int len);
+KVO_API void KVO_CALL kvosbLn2(const float* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbLn1(double* vec, int len);
+KVO_API void KVO_CALL kvodbLn2(const double* src, double* dst, int len);
+KVO_API void KVO_CALL kvowbLn1(short* vec, int len);
+KVO_API void KVO_CALL kvowbLn2(const short* src, short* dst, int len);
+KVO_API void KVO_CALL kvosbExp1(float* vec, int len);
+KVO_API void KVO_CALL kvosbExp2(const float* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbExp1(double* vec, int len);
+KVO_API void KVO_CALL kvodbExp2(const double* src, double* dst, int len);
+KVO_API void KVO_CALL kvowbExp1(short* vec, int len, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowbExp2(const short* src, short* dst, int len, int scaleMode,
+                                int* scaleFactor);
+
 /* ------------------------------------------------------------------------------------------------
  * Norms, statistics and dot products
  * ---------------------------------------------------------------------------------------------- */
