@@ -384,6 +384,71 @@ KVO_API void KVO_CALL kvowbExp2(const short* src, short* dst, int len, int scale
  * Norms, statistics and dot products
  * ---------------------------------------------------------------------------------------------- */
 
+/* Norm selector: exactly one kind, optionally with KVO_NormRelative (the norm of srcA - srcB over
+ * the norm of srcB). srcB may be null: the norm of srcA alone (relative: 1). */
+enum { KVO_NormMax = 1, KVO_NormL1 = 2, KVO_NormL2 = 4, KVO_NormRelative = 8 };
+
+KVO_API float KVO_CALL kvosNorm(const float* srcA, const float* srcB, int n, int flag);
+KVO_API float KVO_CALL kvocNorm(const ComplexFloat* srcA, const ComplexFloat* srcB, int n,
+                                int flag);
+KVO_API float KVO_CALL kvowNorm(const short* srcA, const short* srcB, int n, int flag);
+KVO_API float KVO_CALL kvovNorm(const ComplexShort* srcA, const ComplexShort* srcB, int n,
+                                int flag);
+KVO_API double KVO_CALL kvodNorm(const double* srcA, const double* srcB, int n, int flag);
+KVO_API double KVO_CALL kvozNorm(const ComplexDouble* srcA, const ComplexDouble* srcB, int n,
+                                 int flag);
+
+/* dst = (src - offset) / factor; the 16-bit members round to nearest (ties to even) and wrap. */
+KVO_API void KVO_CALL kvosbNormalize(const float* src, float* dst, int n, float offset,
+                                     float factor);
+KVO_API void KVO_CALL kvocbNormalize(const ComplexFloat* src, ComplexFloat* dst, int n,
+                                     ComplexFloat offset, float factor);
+KVO_API void KVO_CALL kvodbNormalize(const double* src, double* dst, int n, double offset,
+                                     double factor);
+KVO_API void KVO_CALL kvozbNormalize(const ComplexDouble* src, ComplexDouble* dst, int n,
+                                     ComplexDouble offset, double factor);
+KVO_API void KVO_CALL kvowbNormalize(const short* src, short* dst, int n, short offset,
+                                     float factor);
+KVO_API void KVO_CALL kvovbNormalize(const ComplexShort* src, ComplexShort* dst, int n,
+                                     ComplexShort offset, float factor);
+
+/* Mean; StdDev is the mean of the squares (no mean subtracted, no root). Max and Min give the
+ * first NaN if there is one, and count -0 below +0. */
+KVO_API float KVO_CALL kvosMean(const float* vec, int len);
+KVO_API double KVO_CALL kvodMean(const double* vec, int len);
+KVO_API short KVO_CALL kvowMean(const short* vec, int len);
+KVO_API float KVO_CALL kvosStdDev(const float* vec, int len);
+KVO_API double KVO_CALL kvodStdDev(const double* vec, int len);
+KVO_API short KVO_CALL kvowStdDev(const short* vec, int len, int scaleMode, int* scaleFactor);
+KVO_API float KVO_CALL kvosMax(const float* vec, int len);
+KVO_API float KVO_CALL kvosMin(const float* vec, int len);
+KVO_API double KVO_CALL kvodMax(const double* vec, int len);
+KVO_API double KVO_CALL kvodMin(const double* vec, int len);
+KVO_API short KVO_CALL kvowMax(const short* vec, int len);
+KVO_API short KVO_CALL kvowMin(const short* vec, int len);
+
+/* Dot products without conjugation; len 0 gives 0. Mixed members take the real vector's elements
+ * as complex with zero imaginary part. The 16-bit members sum exactly and store the sum under
+ * scaleMode (complex parts with one common automatic factor). */
+KVO_API float KVO_CALL kvosDotProd(const float* srcA, const float* srcB, int len);
+KVO_API double KVO_CALL kvodDotProd(const double* srcA, const double* srcB, int len);
+KVO_API ComplexFloat KVO_CALL kvocDotProd(const ComplexFloat* srcA, const ComplexFloat* srcB,
+                                          int len);
+KVO_API ComplexFloat KVO_CALL kvoscDotProd(const float* srcA, const ComplexFloat* srcB, int len);
+KVO_API ComplexFloat KVO_CALL kvocsDotProd(const ComplexFloat* srcA, const float* srcB, int len);
+KVO_API ComplexDouble KVO_CALL kvozDotProd(const ComplexDouble* srcA, const ComplexDouble* srcB,
+                                           int len);
+KVO_API ComplexDouble KVO_CALL kvodzDotProd(const double* srcA, const ComplexDouble* srcB, int len);
+KVO_API ComplexDouble KVO_CALL kvozdDotProd(const ComplexDouble* srcA, const double* srcB, int len);
+KVO_API short KVO_CALL kvowDotProd(const short* srcA, const short* srcB, int len, int scaleMode,
+                                   int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvovDotProd(const ComplexShort* srcA, const ComplexShort* srcB,
+                                          int len, int scaleMode, int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvowvDotProd(const short* srcA, const ComplexShort* srcB, int len,
+                                           int scaleMode, int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvovwDotProd(const ComplexShort* srcA, const short* srcB, int len,
+                                           int scaleMode, int* scaleFactor);
+
 /* ------------------------------------------------------------------------------------------------
  * Conversions
  * ---------------------------------------------------------------------------------------------- */

@@ -58,7 +58,16 @@ KVO_KERNEL_INLINE V unpacklo32(V a, V b) { return _mm512_unpacklo_epi32(a, b); }
 KVO_KERNEL_INLINE V unpackhi32(V a, V b) { return _mm512_unpackhi_epi32(a, b); }
 KVO_KERNEL_INLINE V high64(V a) { return _mm512_bsrli_epi128(a, 8); }
 KVO_KERNEL_INLINE V eq32(V a, V b) { return _mm512_movm_epi32(_mm512_cmpeq_epi32_mask(a, b)); }
-KVO_KERNEL_INLINE std::int64_t sum64(V a) { return _mm512_reduce_add_epi64(a); }
+// Through memory: GCC 12's reduction intrinsic trips -Wuninitialized on its own placeholder.
+KVO_KERNEL_INLINE std::int64_t sum64(V a) {
+  std::int64_t lanes[8];
+  _mm512_storeu_si512(lanes, a);
+  return ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) +
+         ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
+}
+KVO_KERNEL_INLINE V loadShortsAsInts(const short* p) {
+  return _mm512_cvtepi16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+}
 
 #elif defined(__AVX2__)
 
@@ -104,6 +113,9 @@ KVO_KERNEL_INLINE std::int64_t sum64(V a) {
   const __m128i s = _mm_add_epi64(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1));
   return _mm_cvtsi128_si64(s) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(s, s));
 }
+KVO_KERNEL_INLINE V loadShortsAsInts(const short* p) {
+  return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
 
 #else
 
@@ -148,10 +160,14 @@ KVO_KERNEL_INLINE V eq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
 KVO_KERNEL_INLINE std::int64_t sum64(V a) {
   return _mm_cvtsi128_si64(a) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(a, a));
 }
+KVO_KERNEL_INLINE V loadShortsAsInts(const short* p) {
+  const V x = _mm_loadl_epi64(reinterpret_cast<const V*>(p));
+  return _mm_unpacklo_epi16(x, x);
+}
 
 #endif
 
-// Shorts per vector.
+// Shorts per vector. loadShortsAsInts loads half as many into the low halves of 32-bit lanes.
 constexpr std::size_t kShorts = sizeof(V) / sizeof(short);
 
 KVO_KERNEL_INLINE V broadcast(short x) { return set16(x); }
@@ -172,6 +188,12 @@ KVO_KERNEL_INLINE V productRe(V a, V b) {
 // a.re*b.im + a.im*b.re lies in -2^31 + 2^16 .. 2^31; the lane reads INT_MIN only for the one
 // value 2^31, so the lane is exact modulo 2^32 and otherwise exact as a signed value.
 KVO_KERNEL_INLINE V productIm(V a, V b) { return madd(a, swapHalves(b)); }
+
+// Adds the 32-bit lanes of x, sign-extended, to the 64-bit lanes of acc (in some order).
+KVO_KERNEL_INLINE V addWidened(V acc, V x) {
+  const V sign = srai32<31>(x);
+  return add64(add64(acc, unpacklo32(x, sign)), unpackhi32(x, sign));
+}
 
 // Replaces INT_MIN by INT_MAX in lanes that stand for +2^31 (see productIm), before saturating.
 KVO_KERNEL_INLINE V unwrapIntMin(V a) { return xorv(a, eq32(a, set32(INT32_MIN))); }

@@ -4,6 +4,8 @@
 #include "kernels/arith.h"
 #include "kernels/arithw.h"
 #include "kernels/elem.h"
+#include "kernels/scale.h"
+#include "kernels/stats.h"
 #include "kvo.h"
 #include "vector/elemforms.h"
 
@@ -12,6 +14,7 @@ namespace {
 constexpr const char* kModule = "kvovec";
 
 using kvo::checked;
+using kvo::Checks;
 using kvo::one;
 using kvo::Site;
 using kvo::two;
@@ -86,6 +89,37 @@ void invThresh(const Site& s, V v, int len, R t, const char* negativeMessage) {
       kern::invThresh(v.src(), v.dst(), len, t)) {
     s.report(KVO_StatusBadArgument, "zero element and zero thresh");
   }
+}
+
+// ---- statistics: the result is 0 after a failed check ----
+
+Checks statChecks(const Site& s, const void* vec, int len) {
+  return Checks(s).positive(len, "len<=0").notNull(vec, "vec==0");
+}
+
+// Sums in extended precision (double for float data, double-double for double data), divided by
+// len and rounded once. The 16-bit mean divides the exact sum, truncating toward zero.
+template <class T>
+T mean(const Site& s, const T* vec, int len) {
+  if (!statChecks(s, vec, len)) return 0;
+  if constexpr (std::is_same_v<T, short>) {
+    return static_cast<short>(kern::sumShort(vec, len) / len);
+  } else {
+    return static_cast<T>(kern::sum(vec, len) / len);
+  }
+}
+
+// The mean of the squares: no mean is subtracted and no root taken.
+template <class T>
+T meanSquare(const Site& s, const T* vec, int len) {
+  if (!statChecks(s, vec, len)) return 0;
+  return static_cast<T>(kern::sumSquares(vec, len) / len);
+}
+
+template <class T, bool kMax>
+T extreme(const Site& s, const T* vec, int len) {
+  if (!statChecks(s, vec, len)) return 0;
+  return kMax ? kern::max(vec, len) : kern::min(vec, len);
 }
 
 }  // namespace
@@ -234,6 +268,45 @@ KVO_API void KVO_CALL kvowbAbs1(short* vec, int len) {
 }
 KVO_API void KVO_CALL kvowbAbs2(const short* src, short* dst, int len) {
   checked(KVO_SITE, two(src, dst), len, kern::abs<short>);
+}
+
+KVO_API float KVO_CALL kvosMean(const float* vec, int len) { return mean(KVO_SITE, vec, len); }
+KVO_API double KVO_CALL kvodMean(const double* vec, int len) { return mean(KVO_SITE, vec, len); }
+KVO_API short KVO_CALL kvowMean(const short* vec, int len) { return mean(KVO_SITE, vec, len); }
+
+KVO_API float KVO_CALL kvosStdDev(const float* vec, int len) {
+  return meanSquare(KVO_SITE, vec, len);
+}
+KVO_API double KVO_CALL kvodStdDev(const double* vec, int len) {
+  return meanSquare(KVO_SITE, vec, len);
+}
+// The exact sum of squares over len (at most 2^30) stored by the shared 16-bit rules.
+KVO_API short KVO_CALL kvowStdDev(const short* vec, int len, int scaleMode, int* scaleFactor) {
+  if (!statChecks(KVO_SITE, vec, len)
+           .require(scaleMode != KVO_AUTO_SCALE || scaleFactor, "scaleFactor==0")) {
+    return 0;
+  }
+  const auto quotient = static_cast<std::int32_t>(kern::sumSquaresShort(vec, len) / len);
+  return kvo::kvoScaleIntToShort(quotient, scaleMode, scaleFactor);
+}
+
+KVO_API float KVO_CALL kvosMax(const float* vec, int len) {
+  return extreme<float, true>(KVO_SITE, vec, len);
+}
+KVO_API float KVO_CALL kvosMin(const float* vec, int len) {
+  return extreme<float, false>(KVO_SITE, vec, len);
+}
+KVO_API double KVO_CALL kvodMax(const double* vec, int len) {
+  return extreme<double, true>(KVO_SITE, vec, len);
+}
+KVO_API double KVO_CALL kvodMin(const double* vec, int len) {
+  return extreme<double, false>(KVO_SITE, vec, len);
+}
+KVO_API short KVO_CALL kvowMax(const short* vec, int len) {
+  return extreme<short, true>(KVO_SITE, vec, len);
+}
+KVO_API short KVO_CALL kvowMin(const short* vec, int len) {
+  return extreme<short, false>(KVO_SITE, vec, len);
 }
 
 }  // extern "C"
