@@ -80,9 +80,11 @@ TEST_F(StatsChecks, NormFlagsAndPointers) {
   const CS v[] = {{1, 2}};
   EXPECT_EQ(kvovNorm(v, nullptr, 1, 2 | 4), 0);
   expectReport(-5, "kvovNorm", "flag is wrong", "kvonorm");
+  const short w[] = {1, 2};
+  const CD z[] = {{1, 2}};
   for (int flag : {1, 2, 4, 9, 10, 12}) {
-    kvowNorm(reinterpret_cast<const short*>(v), nullptr, 2, flag);
-    kvozNorm(reinterpret_cast<const CD*>(a), nullptr, 1, flag);  // 8 bytes of a, a CD's re only
+    kvowNorm(w, nullptr, 2, flag);
+    kvozNorm(z, nullptr, 1, flag);
   }
   expectNoReport();
 }

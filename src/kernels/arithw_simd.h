@@ -58,13 +58,7 @@ KVO_KERNEL_INLINE V unpacklo32(V a, V b) { return _mm512_unpacklo_epi32(a, b); }
 KVO_KERNEL_INLINE V unpackhi32(V a, V b) { return _mm512_unpackhi_epi32(a, b); }
 KVO_KERNEL_INLINE V high64(V a) { return _mm512_bsrli_epi128(a, 8); }
 KVO_KERNEL_INLINE V eq32(V a, V b) { return _mm512_movm_epi32(_mm512_cmpeq_epi32_mask(a, b)); }
-// Through memory: GCC 12's reduction intrinsic trips -Wuninitialized on its own placeholder.
-KVO_KERNEL_INLINE std::int64_t sum64(V a) {
-  std::int64_t lanes[8];
-  _mm512_storeu_si512(lanes, a);
-  return ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) +
-         ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
-}
+
 KVO_KERNEL_INLINE V loadShortsAsInts(const short* p) {
   return _mm512_cvtepi16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
 }
@@ -109,10 +103,6 @@ KVO_KERNEL_INLINE V unpacklo32(V a, V b) { return _mm256_unpacklo_epi32(a, b); }
 KVO_KERNEL_INLINE V unpackhi32(V a, V b) { return _mm256_unpackhi_epi32(a, b); }
 KVO_KERNEL_INLINE V high64(V a) { return _mm256_bsrli_epi128(a, 8); }
 KVO_KERNEL_INLINE V eq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
-KVO_KERNEL_INLINE std::int64_t sum64(V a) {
-  const __m128i s = _mm_add_epi64(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1));
-  return _mm_cvtsi128_si64(s) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(s, s));
-}
 KVO_KERNEL_INLINE V loadShortsAsInts(const short* p) {
   return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
@@ -157,15 +147,22 @@ KVO_KERNEL_INLINE V unpacklo32(V a, V b) { return _mm_unpacklo_epi32(a, b); }
 KVO_KERNEL_INLINE V unpackhi32(V a, V b) { return _mm_unpackhi_epi32(a, b); }
 KVO_KERNEL_INLINE V high64(V a) { return _mm_srli_si128(a, 8); }
 KVO_KERNEL_INLINE V eq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
-KVO_KERNEL_INLINE std::int64_t sum64(V a) {
-  return _mm_cvtsi128_si64(a) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(a, a));
-}
 KVO_KERNEL_INLINE V loadShortsAsInts(const short* p) {
   const V x = _mm_loadl_epi64(reinterpret_cast<const V*>(p));
   return _mm_unpacklo_epi16(x, x);
 }
 
 #endif
+
+// The sum of the 64-bit lanes. Through memory: there is no 64-bit move out of a vector on 32-bit
+// x86, and GCC 12's AVX-512 reduction intrinsic trips -Wuninitialized on its own placeholder.
+KVO_KERNEL_INLINE std::int64_t sum64(V a) {
+  std::int64_t lanes[sizeof(V) / sizeof(std::int64_t)];
+  store(lanes, a);
+  std::int64_t s = 0;
+  for (std::int64_t x : lanes) s += x;
+  return s;
+}
 
 // Shorts per vector. loadShortsAsInts loads half as many into the low halves of 32-bit lanes.
 constexpr std::size_t kShorts = sizeof(V) / sizeof(short);

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 #include "kernels/isa.h"
 
@@ -43,7 +45,10 @@ struct Of<double> {
 };
 
 template <class V>
-KVO_KERNEL_INLINE V splat(decltype(V{}[0]) x) {
+using Elem = std::remove_cvref_t<decltype(std::declval<V&>()[0])>;
+
+template <class V>
+KVO_KERNEL_INLINE V splat(Elem<V> x) {
   return V{} + x;
 }
 template <class M, class V>

@@ -17,6 +17,10 @@ namespace {
 
 // ---- sixteen double accumulators, whatever the register width ----
 
+// Values of these wide vector types are passed only to internal functions of this file, which the
+// compiler inlines; no call with them crosses a boundary where the vector ABI of the level matters.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 constexpr std::size_t kAcc = 16;
 typedef double D16 __attribute__((vector_size(kAcc * sizeof(double))));
 typedef std::int64_t M16 __attribute__((vector_size(kAcc * sizeof(double))));
@@ -47,33 +51,35 @@ KVO_KERNEL_INLINE void blocks(const T* a, const T* b, std::size_t n, Step step) 
   if (i < n) step(load(a + i, n - i), b ? load(b + i, n - i) : D16{});
 }
 
-KVO_KERNEL_INLINE D16 abs(D16 v) { return v < 0 ? -v : v; }
-KVO_KERNEL_INLINE D16 sqrt(D16 v) {
+KVO_KERNEL_INLINE D16 abs(const D16& v) { return v < 0 ? -v : v; }
+KVO_KERNEL_INLINE D16 sqrt(const D16& x) {
+  D16 v = x;
   for (std::size_t l = 0; l < kAcc; ++l) v[l] = std::sqrt(v[l]);
   return v;
 }
 // (x0 + x1, x0 + x1, x2 + x3, ...): the squared magnitude of each complex pair, in both lanes.
-KVO_KERNEL_INLINE D16 pairSums(D16 v) {
+KVO_KERNEL_INLINE D16 pairSums(const D16& v) {
   return v + __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
 }
-KVO_KERNEL_INLINE D16 swapPairs(D16 v) {
+KVO_KERNEL_INLINE D16 swapPairs(const D16& v) {
   return __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
 }
-KVO_KERNEL_INLINE D16 evenLanes(D16 v) {
+KVO_KERNEL_INLINE D16 evenLanes(const D16& v) {
   const M16 even = {-1, 0, -1, 0, -1, 0, -1, 0, -1, 0, -1, 0, -1, 0, -1, 0};
   return even ? v : D16{};
 }
 
 // Folds the accumulators in a fixed order: halves added while the width stays at least `keep`.
-KVO_KERNEL_INLINE D16 fold(D16 v, std::size_t keep) {
+KVO_KERNEL_INLINE D16 fold(const D16& x, std::size_t keep) {
+  D16 v = x;
   for (std::size_t w = kAcc / 2; w >= keep; w /= 2) {
     for (std::size_t l = 0; l < w; ++l) v[l] += v[l + w];
   }
   return v;
 }
-KVO_KERNEL_INLINE double total(D16 v) { return fold(v, 1)[0]; }
+KVO_KERNEL_INLINE double total(const D16& v) { return fold(v, 1)[0]; }
 // Even accumulators (real parts) and odd ones (imaginary parts) separately.
-KVO_KERNEL_INLINE Sum2 totals(D16 v) {
+KVO_KERNEL_INLINE Sum2 totals(const D16& v) {
   const D16 f = fold(v, 2);
   return {f[0], f[1]};
 }
@@ -82,7 +88,7 @@ KVO_KERNEL_INLINE Sum2 totals(D16 v) {
 struct Compensated {
   D16 hi{}, lo{};
 
-  void add(D16 x) {
+  void add(const D16& x) {
     const D16 s = hi + x;
     const D16 back = s - hi;
     lo += (hi - (s - back)) + (x - back);
@@ -104,7 +110,7 @@ struct Compensated {
 };
 
 // x^2 = p + e exactly, by Dekker's splitting (for |x| below 2^995, beyond which x^2 overflows).
-KVO_KERNEL_INLINE void exactSquare(D16 x, D16& p, D16& e) {
+KVO_KERNEL_INLINE void exactSquare(const D16& x, D16& p, D16& e) {
   p = x * x;
   const D16 c = x * 134217729.0;  // 2^27 + 1
   const D16 hi = c - (c - x);
@@ -114,13 +120,13 @@ KVO_KERNEL_INLINE void exactSquare(D16 x, D16& p, D16& e) {
 
 double compensatedSum(const double* x, std::size_t n) {
   Compensated acc;
-  blocks(x, static_cast<const double*>(nullptr), n, [&](D16 v, D16) { acc.add(v); });
+  blocks(x, static_cast<const double*>(nullptr), n, [&](const D16& v, const D16&) { acc.add(v); });
   return acc.result();
 }
 
 double compensatedSumSquares(const double* x, std::size_t n) {
   Compensated acc;
-  blocks(x, static_cast<const double*>(nullptr), n, [&](D16 v, D16) {
+  blocks(x, static_cast<const double*>(nullptr), n, [&](const D16& v, const D16&) {
     D16 p, e;
     exactSquare(v, p, e);
     acc.add(p);
@@ -193,9 +199,9 @@ double rawNormReal(const T* a, const T* b, std::size_t n, Norm kind) {
   }
   D16 acc{};
   if (kind == Norm::L1) {
-    blocks(a, b, n, [&](D16 x, D16 y) { acc += abs(x - y); });
+    blocks(a, b, n, [&](const D16& x, const D16& y) { acc += abs(x - y); });
   } else {
-    blocks(a, b, n, [&](D16 x, D16 y) { acc += (x - y) * (x - y); });
+    blocks(a, b, n, [&](const D16& x, const D16& y) { acc += (x - y) * (x - y); });
   }
   return total(acc);
 }
@@ -207,7 +213,7 @@ double rawNormComplex(const R* a, const R* b, std::size_t parts, Norm kind) {
   if (kind == Norm::Max) {
     // Squared magnitudes are not negative: their patterns order them, a NaN above all.
     std::uint64_t largest = 0;
-    blocks(a, b, parts, [&](D16 x, D16 y) {
+    blocks(a, b, parts, [&](const D16& x, const D16& y) {
       const D16 m2 = pairSums((x - y) * (x - y));
       for (std::size_t l = 0; l < kAcc; l += 2) {
         const auto bits = std::bit_cast<std::uint64_t>(m2[l]);
@@ -217,9 +223,11 @@ double rawNormComplex(const R* a, const R* b, std::size_t parts, Norm kind) {
     return std::sqrt(std::bit_cast<double>(largest));
   }
   if (kind == Norm::L1) {
-    blocks(a, b, parts, [&](D16 x, D16 y) { acc += evenLanes(sqrt(pairSums((x - y) * (x - y)))); });
+    blocks(a, b, parts, [&](const D16& x, const D16& y) {
+      acc += evenLanes(sqrt(pairSums((x - y) * (x - y))));
+    });
   } else {
-    blocks(a, b, parts, [&](D16 x, D16 y) { acc += (x - y) * (x - y); });
+    blocks(a, b, parts, [&](const D16& x, const D16& y) { acc += (x - y) * (x - y); });
   }
   return total(acc);
 }
@@ -286,12 +294,12 @@ template <class A, class B>
 Sum2 dotFloating(const A* a, const B* b, std::size_t n) {
   if constexpr (!kComplexData<A> && !kComplexData<B>) {
     D16 acc{};
-    blocks(a, b, n, [&](D16 x, D16 y) { acc += x * y; });
+    blocks(a, b, n, [&](const D16& x, const D16& y) { acc += x * y; });
     return {total(acc), 0};
   } else if constexpr (kComplexData<A> && kComplexData<B>) {
     // re = sum of a.re b.re - a.im b.im, im = sum of a.re b.im + a.im b.re.
     D16 same{}, crossed{};
-    blocks(partsOf(a), partsOf(b), 2 * n, [&](D16 x, D16 y) {
+    blocks(partsOf(a), partsOf(b), 2 * n, [&](const D16& x, const D16& y) {
       same += x * y;
       crossed += x * swapPairs(y);
     });
@@ -409,7 +417,7 @@ template <Isa I, class T>
 double sumK(const T* x, std::size_t n) {
   if constexpr (std::is_same_v<T, float>) {
     D16 acc{};
-    blocks(x, static_cast<const T*>(nullptr), n, [&](D16 v, D16) { acc += v; });
+    blocks(x, static_cast<const T*>(nullptr), n, [&](const D16& v, const D16&) { acc += v; });
     return total(acc);
   } else {
     return compensatedSum(x, n);
@@ -420,7 +428,7 @@ template <Isa I, class T>
 double sumSquaresK(const T* x, std::size_t n) {
   if constexpr (std::is_same_v<T, float>) {
     D16 acc{};
-    blocks(x, static_cast<const T*>(nullptr), n, [&](D16 v, D16) { acc += v * v; });
+    blocks(x, static_cast<const T*>(nullptr), n, [&](const D16& v, const D16&) { acc += v * v; });
     return total(acc);
   } else {
     return compensatedSumSquares(x, n);
@@ -450,8 +458,9 @@ double rawNormK(const T* a, const T* b, std::size_t n, Norm kind) {
     std::int64_t acc = 0;
     if (kind == Norm::L1) {
       D16 roots{};
-      blocks(&a->re, b ? &b->re : nullptr, 2 * n,
-             [&](D16 x, D16 y) { roots += evenLanes(sqrt(pairSums((x - y) * (x - y)))); });
+      blocks(&a->re, b ? &b->re : nullptr, 2 * n, [&](const D16& x, const D16& y) {
+        roots += evenLanes(sqrt(pairSums((x - y) * (x - y))));
+      });
       return total(roots);
     }
     for (std::size_t i = 0; i < n; ++i) {
