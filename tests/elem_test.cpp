@@ -165,12 +165,8 @@ TEST_F(ElemChecks, ScaleFactorAndThresholdsAfterThePointers) {
 
 // ---- Sqr ----
 
-TEST(ElemSqr, FloatingPointSquaresRoundOnce) {
+TEST(ElemSqr, ComplexSquaresRoundOnce) {
   forEachIsa([] {
-    const auto x = randomReals<float>(37, 1);
-    std::vector<float> y(37);
-    kvosbSqr2(x.data(), y.data(), 37);
-    for (int k = 0; k < 37; ++k) ASSERT_EQ(y[k], x[k] * x[k]);
     const auto c = randomComplex<CF>(37, 2);
     std::vector<CF> cy = c;
     kvocbSqr1(cy.data(), 37);
@@ -284,6 +280,20 @@ TEST_F(ElemSqrt, NegativeElementsAreSkippedAndReportedOnce) {
   EXPECT_EQ(dst, (std::vector<double>{7.5, 4, 7.5, kInf}));  // skipped destinations untouched
   kvodbSqrt2(dst.data(), dst.data(), 4);
   expectNoReport();
+  // Negative elements anywhere in long vectors, at every level.
+  forEachIsa([&] {
+    for (int n : {37, 64, 100}) {
+      std::vector<float> x(n), y(n, 7.0f);
+      for (int k = 0; k < n; ++k) x[k] = float(k * k);
+      x[n / 3] = -2;
+      x[n - 2] = -std::nanf("");
+      kvosbSqrt2(x.data(), y.data(), n);
+      expectReport(-5, "kvosbSqrt2", "Element of input vector is negative", "kvovec");
+      for (int k = 0; k < n; ++k) {
+        ASSERT_EQ(y[k], k == n / 3 || k == n - 2 ? 7.0f : float(k)) << k;
+      }
+    }
+  });
 }
 
 TEST_F(ElemSqrt, CorrectlyRoundedAtEveryLevel) {

@@ -15,16 +15,6 @@
 namespace kvo::kern {
 namespace {
 
-template <class T>
-using Bits = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
-
-// The sign bit is set and x is not -0: a negative number or a NaN with the sign set.
-template <class T>
-KVO_KERNEL_INLINE bool negative(T x) {
-  const auto b = std::bit_cast<Bits<T>>(x);
-  return (b >> (8 * sizeof(T) - 1)) != 0 && (b << 1) != 0;
-}
-
 // A float's bit pattern read as sign and magnitude: ordered like the numbers for finite values,
 // with -0 equal to +0.
 KVO_KERNEL_INLINE std::int32_t orderKey(float x) {
@@ -135,18 +125,48 @@ KVO_KERNEL_INLINE T complexInverse(T x, double t, bool zeroThresh, bool& zeroMet
 
 template <Isa I, class T>
 bool sqrtRealK(const T* s, T* d, std::size_t n) {
-  // Branch-free, with integer flags, so that the loop vectorises.
-  using B = Bits<T>;
-  B skipped = 0;
-  KVO_IVDEP for (std::size_t i = 0; i < n; ++i) {
-    const T x = s[i];
-    const B b = std::bit_cast<B>(x);
-    const B neg = (b >> (8 * sizeof(T) - 1)) & B{(b << 1) != 0};
-    const T root = std::sqrt(x);
-    d[i] = neg ? d[i] : root;
-    skipped |= neg;
+  using V = typename lanes::Of<T>::V;
+  using M = typename lanes::Of<T>::M;
+  constexpr std::size_t kLanes = sizeof(V) / sizeof(T);
+  // A skipped element (sign set, not -0) has a NaN root, so vectors without NaN roots are stored
+  // as they are; only the others read the destination, for their skipped lanes.
+  M skipped{};
+  auto roots = [&](V x, T* to, std::size_t count) {
+    V root = lanes::sqrt(x);
+    if (lanes::any(root != root)) {
+      const M neg = (x < 0) | ((reinterpret_cast<M>(x) < 0) & (x != x));
+      V old;
+      std::memcpy(&old, to, count * sizeof(T));
+      root = lanes::select(neg, old, root);
+      skipped |= neg;
+    }
+    std::memcpy(to, &root, count * sizeof(T));
+  };
+  std::size_t i = 0;
+  for (; i + 2 * kLanes <= n; i += 2 * kLanes) {
+    V x0, x1;
+    std::memcpy(&x0, s + i, sizeof x0);
+    std::memcpy(&x1, s + i + kLanes, sizeof x1);
+    const V r0 = lanes::sqrt(x0), r1 = lanes::sqrt(x1);
+    if (lanes::any((r0 != r0) | (r1 != r1))) {
+      roots(x0, d + i, kLanes);
+      roots(x1, d + i + kLanes, kLanes);
+    } else {
+      std::memcpy(d + i, &r0, sizeof r0);
+      std::memcpy(d + i + kLanes, &r1, sizeof r1);
+    }
   }
-  return skipped != 0;
+  for (; i + kLanes <= n; i += kLanes) {
+    V x;
+    std::memcpy(&x, s + i, sizeof x);
+    roots(x, d + i, kLanes);
+  }
+  if (i < n) {
+    V x = lanes::splat<V>(1);
+    std::memcpy(&x, s + i, (n - i) * sizeof(T));
+    roots(x, d + i, n - i);
+  }
+  return lanes::any(skipped);
 }
 
 template <Isa I>
