@@ -25,13 +25,16 @@ if(KVO_SANITIZE)
 endif()
 
 # Kernel files named <family>_avx2.cpp / <family>_avx512.cpp are compiled for that level; the
-# dispatcher only calls them on processors that have it.
+# dispatcher only calls them on processors that have it. KVO_WIDE_VECTOR_FLAGS adds per-target
+# options for those files (see KvoWindows.cmake).
 function(kvo_set_isa_flags sources)
   foreach(src IN LISTS sources)
     if(src MATCHES "_avx2\\.cpp$")
-      set_source_files_properties(${src} PROPERTIES COMPILE_OPTIONS "-mavx2;-mfma")
+      set(flags -mavx2 -mfma ${KVO_WIDE_VECTOR_FLAGS})
+      set_source_files_properties(${src} PROPERTIES COMPILE_OPTIONS "${flags}")
     elseif(src MATCHES "_avx512\\.cpp$")
-      set(flags -mavx512f -mavx512dq -mavx512bw -mavx512vl -mfma -mprefer-vector-width=512)
+      set(flags -mavx512f -mavx512dq -mavx512bw -mavx512vl -mfma -mprefer-vector-width=512
+                ${KVO_WIDE_VECTOR_FLAGS})
       if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
         # GCC 12's AVX-512 intrinsic headers trip -Wmaybe-uninitialized on their own placeholders.
         list(APPEND flags -Wno-maybe-uninitialized)

@@ -453,21 +453,286 @@ KVO_API ComplexShort KVO_CALL kvovwDotProd(const ComplexShort* srcA, const short
  * Conversions
  * ---------------------------------------------------------------------------------------------- */
 
+/* Flags of the float-to-integer and float-to-fixed conversions: exactly one rounding flag, plus
+ * any of the others. Fixed-point value = integer value * 2^-fractBits. */
+enum {
+  KVO_RoundNearest = 0x80, /* to nearest, ties to even */
+  KVO_RoundZero = 0x100,
+  KVO_RoundDown = 0x200,
+  KVO_RoundUp = 0x400,
+  KVO_Unsigned = 0x800,       /* the integer or fixed-point data are unsigned */
+  KVO_Clip = 0x1000,          /* values outside the destination range are clamped to it */
+  KVO_ReportOverflow = 0x2000 /* values outside the range are reported once, after the vector */
+};
+
+/* intBits and fixBits are 8, 16 or 32; dst/src point at that many bits per element. */
+KVO_API void KVO_CALL kvosbFloatToInt(const float* src, void* dst, int len, int intBits, int flags);
+KVO_API void KVO_CALL kvodbFloatToInt(const double* src, void* dst, int len, int intBits,
+                                      int flags);
+KVO_API void KVO_CALL kvosbIntToFloat(const void* src, float* dst, int len, int intBits, int flags);
+KVO_API void KVO_CALL kvodbIntToFloat(const void* src, double* dst, int len, int intBits,
+                                      int flags);
+KVO_API void KVO_CALL kvosbFloatToFix(const float* src, void* dst, int len, int fixBits,
+                                      int fractBits, int flags);
+KVO_API void KVO_CALL kvodbFloatToFix(const double* src, void* dst, int len, int fixBits,
+                                      int fractBits, int flags);
+KVO_API void KVO_CALL kvosbFixToFloat(const void* src, float* dst, int len, int fixBits,
+                                      int fractBits, int flags);
+KVO_API void KVO_CALL kvodbFixToFloat(const void* src, double* dst, int len, int fixBits,
+                                      int fractBits, int flags);
+
+/* Signed fixed formats: S7 (8 bits, 7 fraction bits), S15 (16, 15), S31 (32, 31), S15.16 (32, 16).
+ */
+KVO_API void KVO_CALL kvosbFloatToS7Fix(const float* src, signed char* dst, int len, int flags);
+KVO_API void KVO_CALL kvodbFloatToS7Fix(const double* src, signed char* dst, int len, int flags);
+KVO_API void KVO_CALL kvosbFloatToS15Fix(const float* src, short* dst, int len, int flags);
+KVO_API void KVO_CALL kvodbFloatToS15Fix(const double* src, short* dst, int len, int flags);
+KVO_API void KVO_CALL kvosbFloatToS31Fix(const float* src, int* dst, int len, int flags);
+KVO_API void KVO_CALL kvodbFloatToS31Fix(const double* src, int* dst, int len, int flags);
+KVO_API void KVO_CALL kvosbFloatToS1516Fix(const float* src, int* dst, int len, int flags);
+KVO_API void KVO_CALL kvodbFloatToS1516Fix(const double* src, int* dst, int len, int flags);
+KVO_API void KVO_CALL kvosbS7FixToFloat(const signed char* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbS7FixToFloat(const signed char* src, double* dst, int len);
+KVO_API void KVO_CALL kvosbS15FixToFloat(const short* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbS15FixToFloat(const short* src, double* dst, int len);
+KVO_API void KVO_CALL kvosbS31FixToFloat(const int* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbS31FixToFloat(const int* src, double* dst, int len);
+KVO_API void KVO_CALL kvosbS1516FixToFloat(const int* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbS1516FixToFloat(const int* src, double* dst, int len);
+
+/* Complex data split into and joined from real and imaginary parts. */
+KVO_API void KVO_CALL kvocbReal(const ComplexFloat* src, float* dst, int length);
+KVO_API void KVO_CALL kvozbReal(const ComplexDouble* src, double* dst, int length);
+KVO_API void KVO_CALL kvovbReal(const ComplexShort* src, short* dst, int length);
+KVO_API void KVO_CALL kvocbImag(const ComplexFloat* src, float* dst, int length);
+KVO_API void KVO_CALL kvozbImag(const ComplexDouble* src, double* dst, int length);
+KVO_API void KVO_CALL kvovbImag(const ComplexShort* src, short* dst, int length);
+KVO_API void KVO_CALL kvocbCplxTo2Real(const ComplexFloat* src, float* dstReal, float* dstImag,
+                                       int length);
+KVO_API void KVO_CALL kvozbCplxTo2Real(const ComplexDouble* src, double* dstReal, double* dstImag,
+                                       int length);
+KVO_API void KVO_CALL kvovbCplxTo2Real(const ComplexShort* src, short* dstReal, short* dstImag,
+                                       int length);
+/* A null srcReal or srcImag gives zero parts. */
+KVO_API void KVO_CALL kvocb2RealToCplx(const float* srcReal, const float* srcImag,
+                                       ComplexFloat* dst, int length);
+KVO_API void KVO_CALL kvozb2RealToCplx(const double* srcReal, const double* srcImag,
+                                       ComplexDouble* dst, int length);
+KVO_API void KVO_CALL kvovb2RealToCplx(const short* srcReal, const short* srcImag,
+                                       ComplexShort* dst, int length);
+
+/* Polar form: magnitude and phase in radians. */
+KVO_API void KVO_CALL kvocbCartToPolar(const ComplexFloat* src, float* mag, float* phase,
+                                       int length);
+KVO_API void KVO_CALL kvozbCartToPolar(const ComplexDouble* src, double* mag, double* phase,
+                                       int length);
+KVO_API void KVO_CALL kvosbrCartToPolar(const float* srcReal, const float* srcImag, float* mag,
+                                        float* phase, int length);
+KVO_API void KVO_CALL kvodbrCartToPolar(const double* srcReal, const double* srcImag, double* mag,
+                                        double* phase, int length);
+KVO_API void KVO_CALL kvocbPolarToCart(const float* mag, const float* phase, ComplexFloat* dst,
+                                       int length);
+KVO_API void KVO_CALL kvozbPolarToCart(const double* mag, const double* phase, ComplexDouble* dst,
+                                       int length);
+KVO_API void KVO_CALL kvosbrPolarToCart(const float* mag, const float* phase, float* dstReal,
+                                        float* dstImag, int length);
+KVO_API void KVO_CALL kvodbrPolarToCart(const double* mag, const double* phase, double* dstReal,
+                                        double* dstImag, int length);
+
+/* Magnitude, phase (a zero imaginary part gives pi for a negative real part, else 0) and power
+ * spectrum re^2 + im^2. */
+KVO_API void KVO_CALL kvocbMag(const ComplexFloat* src, float* mag, int length);
+KVO_API void KVO_CALL kvozbMag(const ComplexDouble* src, double* mag, int length);
+KVO_API void KVO_CALL kvosbrMag(const float* srcReal, const float* srcImag, float* mag, int length);
+KVO_API void KVO_CALL kvodbrMag(const double* srcReal, const double* srcImag, double* mag,
+                                int length);
+KVO_API void KVO_CALL kvocbPhase(const ComplexFloat* src, float* phase, int length);
+KVO_API void KVO_CALL kvozbPhase(const ComplexDouble* src, double* phase, int length);
+KVO_API void KVO_CALL kvosbrPhase(const float* srcReal, const float* srcImag, float* phase,
+                                  int length);
+KVO_API void KVO_CALL kvodbrPhase(const double* srcReal, const double* srcImag, double* phase,
+                                  int length);
+KVO_API void KVO_CALL kvocbPowerSpectr(const ComplexFloat* src, float* spectr, int length);
+KVO_API void KVO_CALL kvozbPowerSpectr(const ComplexDouble* src, double* spectr, int length);
+KVO_API void KVO_CALL kvosbrPowerSpectr(const float* srcReal, const float* srcImag, float* spectr,
+                                        int length);
+KVO_API void KVO_CALL kvodbrPowerSpectr(const double* srcReal, const double* srcImag,
+                                        double* spectr, int length);
+
+/* 16-bit members; the phase is scaled so that pi gives 16383. */
+KVO_API void KVO_CALL kvovbMag(const ComplexShort* src, short* dst, int length, int scaleMode,
+                               int* scaleFactor);
+KVO_API void KVO_CALL kvovbPowerSpectr(const ComplexShort* src, short* dst, int length,
+                                       int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowbrMag(const short* srcReal, const short* srcImag, short* dst, int length,
+                                int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowbrPowerSpectr(const short* srcReal, const short* srcImag, short* dst,
+                                        int length, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbPhase(const ComplexShort* src, short* phase, int length);
+KVO_API void KVO_CALL kvowbrPhase(const short* srcReal, const short* srcImag, short* phase,
+                                  int length);
+
 /* ------------------------------------------------------------------------------------------------
  * A-law and mu-law companding
  * ---------------------------------------------------------------------------------------------- */
+
+/* Codes are G.711 octets; an A-law code here is the transmitted G.711 octet XOR 0x55. Linear
+ * samples: 16 bits; 32 bits with the sample in the upper half; float and double with full scale
+ * +-1.0 (1.0 corresponds to 32768). */
+KVO_API void KVO_CALL kvowbLinToALaw(const short* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvowbLinToMuLaw(const short* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvoibLinToALaw(const int* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvoibLinToMuLaw(const int* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvosbLinToALaw(const float* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvosbLinToMuLaw(const float* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvodbLinToALaw(const double* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvodbLinToMuLaw(const double* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvowbALawToLin(const unsigned char* src, short* dst, int len);
+KVO_API void KVO_CALL kvowbMuLawToLin(const unsigned char* src, short* dst, int len);
+KVO_API void KVO_CALL kvoibALawToLin(const unsigned char* src, int* dst, int len);
+KVO_API void KVO_CALL kvoibMuLawToLin(const unsigned char* src, int* dst, int len);
+KVO_API void KVO_CALL kvosbALawToLin(const unsigned char* src, float* dst, int len);
+KVO_API void KVO_CALL kvosbMuLawToLin(const unsigned char* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbALawToLin(const unsigned char* src, double* dst, int len);
+KVO_API void KVO_CALL kvodbMuLawToLin(const unsigned char* src, double* dst, int len);
+KVO_API void KVO_CALL kvoMuLawToALaw(const unsigned char* src, unsigned char* dst, int len);
+KVO_API void KVO_CALL kvoALawToMuLaw(const unsigned char* src, unsigned char* dst, int len);
 
 /* ------------------------------------------------------------------------------------------------
  * Bit reversal and twiddle tables
  * ---------------------------------------------------------------------------------------------- */
 
+/* Tables returned by the Get functions belong to the calling thread's cache: do not free them;
+ * they stay valid until the thread calls the matching Free function. Entry k of an FFT or DFT
+ * twiddle table of length N is exp(-2*pi*i*k/N); the 16-bit tables are in Q14, truncated. */
+KVO_API int KVO_CALL kvoBitRev(int value, int order);
+KVO_API void KVO_CALL kvoCalcBitRevTbl(int* tbl, int order);
+KVO_API int* KVO_CALL kvoGetBitRevTbl(int order);
+KVO_API void KVO_CALL kvoFreeBitRevTbls(void);
+
+KVO_API void KVO_CALL kvocCalcFftTwdTbl(ComplexFloat* tbl, int order);
+KVO_API void KVO_CALL kvozCalcFftTwdTbl(ComplexDouble* tbl, int order);
+KVO_API void KVO_CALL kvovCalcFftTwdTbl(ComplexShort* tbl, int order);
+KVO_API ComplexFloat* KVO_CALL kvocGetFftTwdTbl(int order);
+KVO_API ComplexDouble* KVO_CALL kvozGetFftTwdTbl(int order);
+KVO_API ComplexShort* KVO_CALL kvovGetFftTwdTbl(int order);
+KVO_API void KVO_CALL kvocCalcDftTwdTbl(ComplexFloat* tbl, int length);
+KVO_API void KVO_CALL kvozCalcDftTwdTbl(ComplexDouble* tbl, int length);
+KVO_API void KVO_CALL kvovCalcDftTwdTbl(ComplexShort* tbl, int length);
+KVO_API ComplexFloat* KVO_CALL kvocGetDftTwdTbl(int length);
+KVO_API ComplexDouble* KVO_CALL kvozGetDftTwdTbl(int length);
+KVO_API ComplexShort* KVO_CALL kvovGetDftTwdTbl(int length);
+KVO_API void KVO_CALL kvocFreeTwdTbls(void);
+KVO_API void KVO_CALL kvozFreeTwdTbls(void);
+KVO_API void KVO_CALL kvovFreeTwdTbls(void);
+
+/* In place: element i moves to position bitrev(i). Not in place: dst[bitrev(i)] = src[i]; src and
+ * dst must not overlap. */
+KVO_API void KVO_CALL kvowbBitRev1(short* vec, int order);
+KVO_API void KVO_CALL kvovbBitRev1(ComplexShort* vec, int order);
+KVO_API void KVO_CALL kvosbBitRev1(float* vec, int order);
+KVO_API void KVO_CALL kvocbBitRev1(ComplexFloat* vec, int order);
+KVO_API void KVO_CALL kvodbBitRev1(double* vec, int order);
+KVO_API void KVO_CALL kvozbBitRev1(ComplexDouble* vec, int order);
+KVO_API void KVO_CALL kvowbBitRev2(const short* src, short* dst, int order);
+KVO_API void KVO_CALL kvovbBitRev2(const ComplexShort* src, ComplexShort* dst, int order);
+KVO_API void KVO_CALL kvosbBitRev2(const float* src, float* dst, int order);
+KVO_API void KVO_CALL kvocbBitRev2(const ComplexFloat* src, ComplexFloat* dst, int order);
+KVO_API void KVO_CALL kvodbBitRev2(const double* src, double* dst, int order);
+KVO_API void KVO_CALL kvozbBitRev2(const ComplexDouble* src, ComplexDouble* dst, int order);
+
 /* ------------------------------------------------------------------------------------------------
  * Complex FFT
  * ---------------------------------------------------------------------------------------------- */
 
+/* The transform flag word, shared by every FFT of the library. Exactly one direction; at most one
+ * bit-order flag (natural order when none is given). */
+enum {
+  KVO_Forw = 1,
+  KVO_Inv = 2,
+  KVO_Init = 4,     /* only build this size's tables; data pointers are not examined */
+  KVO_Free = 8,     /* only free this size's tables */
+  KVO_NoScale = 16, /* inverse without the 1/N factor */
+  KVO_NoBitRev = 32,
+  KVO_InBitRev = 64,
+  KVO_OutBitRev = 128,
+  KVO_OutRCPack = 256,
+  KVO_OutRCPerm = 512,
+  KVO_InRCPack = 1024,
+  KVO_InRCPerm = 4096,
+  KVO_DoIntCore = 8192,
+  KVO_DoFloatCore = 16384,
+  KVO_DoFastMMX = 32768
+};
+
+/* N = 2^order points, order 0..31. */
+KVO_API void KVO_CALL kvocFft(ComplexFloat* samps, int order, int flags);
+KVO_API void KVO_CALL kvocFftNip(const ComplexFloat* inSamps, ComplexFloat* outSamps, int order,
+                                 int flags);
+KVO_API void KVO_CALL kvocrFft(float* reSamps, float* imSamps, int order, int flags);
+KVO_API void KVO_CALL kvocrFftNip(const float* reInSamps, const float* imInSamps, float* reOutSamps,
+                                  float* imOutSamps, int order, int flags);
+KVO_API void KVO_CALL kvozFft(ComplexDouble* samps, int order, int flags);
+KVO_API void KVO_CALL kvozFftNip(const ComplexDouble* inSamps, ComplexDouble* outSamps, int order,
+                                 int flags);
+KVO_API void KVO_CALL kvozrFft(double* reSamps, double* imSamps, int order, int flags);
+KVO_API void KVO_CALL kvozrFftNip(const double* reInSamps, const double* imInSamps,
+                                  double* reOutSamps, double* imOutSamps, int order, int flags);
+
 /* ------------------------------------------------------------------------------------------------
  * Real FFT and packed spectra
  * ---------------------------------------------------------------------------------------------- */
+
+/* Spectra of real signals of N = 2^order values: CCS holds N/2+1 complex values (N+2 reals);
+ * RCPack is Re0, Re1, Im1, ..., Re(N/2); RCPerm is Re0, Re(N/2), Re1, Im1, ... (N reals each). */
+KVO_API void KVO_CALL kvosRealFft(float* samps, int order, int flags);
+KVO_API void KVO_CALL kvosRealFftNip(const float* inSamps, ComplexFloat* outSamps, int order,
+                                     int flags);
+KVO_API void KVO_CALL kvosCcsFft(float* samps, int order, int flags);
+KVO_API void KVO_CALL kvosCcsFftNip(const ComplexFloat* inSamps, float* outSamps, int order,
+                                    int flags);
+KVO_API void KVO_CALL kvosRealFftl(float* samps, int order, int flags);
+KVO_API void KVO_CALL kvosRealFftlNip(const float* inSamps, float* outSamps, int order, int flags);
+KVO_API void KVO_CALL kvosCcsFftl(float* samps, int order, int flags);
+KVO_API void KVO_CALL kvosCcsFftlNip(const float* inSamps, float* outSamps, int order, int flags);
+KVO_API int KVO_CALL kvosReal2Fft(float* xSamps, float* ySamps, int order, int flags);
+KVO_API int KVO_CALL kvosReal2FftNip(const float* xInSamps, ComplexFloat* xOutSamps,
+                                     const float* yInSamps, ComplexFloat* yOutSamps, int order,
+                                     int flags);
+KVO_API int KVO_CALL kvosCcs2Fft(float* xSamps, float* ySamps, int order, int flags);
+KVO_API int KVO_CALL kvosCcs2FftNip(const ComplexFloat* xInSamps, float* xOutSamps,
+                                    const ComplexFloat* yInSamps, float* yOutSamps, int order,
+                                    int flags);
+KVO_API void KVO_CALL kvosMpyRCPack2(const float* src, float* dst, int order);
+KVO_API void KVO_CALL kvosMpyRCPack3(const float* srcA, const float* srcB, float* dst, int order);
+KVO_API void KVO_CALL kvosMpyRCPerm2(const float* src, float* dst, int order);
+KVO_API void KVO_CALL kvosMpyRCPerm3(const float* srcA, const float* srcB, float* dst, int order);
+
+KVO_API void KVO_CALL kvodRealFft(double* samps, int order, int flags);
+KVO_API void KVO_CALL kvodRealFftNip(const double* inSamps, ComplexDouble* outSamps, int order,
+                                     int flags);
+KVO_API void KVO_CALL kvodCcsFft(double* samps, int order, int flags);
+KVO_API void KVO_CALL kvodCcsFftNip(const ComplexDouble* inSamps, double* outSamps, int order,
+                                    int flags);
+KVO_API void KVO_CALL kvodRealFftl(double* samps, int order, int flags);
+KVO_API void KVO_CALL kvodRealFftlNip(const double* inSamps, double* outSamps, int order,
+                                      int flags);
+KVO_API void KVO_CALL kvodCcsFftl(double* samps, int order, int flags);
+KVO_API void KVO_CALL kvodCcsFftlNip(const double* inSamps, double* outSamps, int order, int flags);
+KVO_API int KVO_CALL kvodReal2Fft(double* xSamps, double* ySamps, int order, int flags);
+KVO_API int KVO_CALL kvodReal2FftNip(const double* xInSamps, ComplexDouble* xOutSamps,
+                                     const double* yInSamps, ComplexDouble* yOutSamps, int order,
+                                     int flags);
+KVO_API int KVO_CALL kvodCcs2Fft(double* xSamps, double* ySamps, int order, int flags);
+KVO_API int KVO_CALL kvodCcs2FftNip(const ComplexDouble* xInSamps, double* xOutSamps,
+                                    const ComplexDouble* yInSamps, double* yOutSamps, int order,
+                                    int flags);
+KVO_API void KVO_CALL kvodMpyRCPack2(const double* src, double* dst, int order);
+KVO_API void KVO_CALL kvodMpyRCPack3(const double* srcA, const double* srcB, double* dst,
+                                     int order);
+KVO_API void KVO_CALL kvodMpyRCPerm2(const double* src, double* dst, int order);
+KVO_API void KVO_CALL kvodMpyRCPerm3(const double* srcA, const double* srcB, double* dst,
+                                     int order);
 
 #ifdef __cplusplus
 }

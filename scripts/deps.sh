@@ -3,17 +3,23 @@
 #   scripts/deps.sh build   compilers and CMake
 #   scripts/deps.sh test    the above, GoogleTest, clang's sanitizer runtime, reference packages
 #   scripts/deps.sh bench   the above, Google Benchmark and the peer libraries
+#   scripts/deps.sh windows-build   CMake, GoogleTest's sources, the MinGW-w64 cross compilers
+#   scripts/deps.sh windows the above and Wine for the 64-bit test run
 set -eu
 
 build="cmake make g++ gcc"
 test="$build clang libclang-rt-14-dev libgtest-dev libgmock-dev python3 python3-numpy python3-scipy"
 bench="$test libbenchmark-dev libfftw3-dev libkissfft-dev"
+windows_build="cmake make googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix"
+windows="$windows_build wine wine64"
 
 case "${1:-build}" in
   build) wanted=$build ;;
   test) wanted=$test ;;
   bench) wanted=$bench ;;
-  *) echo "usage: $0 build|test|bench" >&2; exit 2 ;;
+  windows-build) wanted=$windows_build ;;
+  windows) wanted=$windows ;;
+  *) echo "usage: $0 build|test|bench|windows-build|windows" >&2; exit 2 ;;
 esac
 
 missing=""

@@ -48,4 +48,10 @@ int platformId();
 
 [[noreturn]] void fatalAppExit(const char* message);
 
+// Fused multiply-add rounded once, computed in integer arithmetic. Some C runtimes (MinGW-w64's,
+// up to at least version 10) round fma and fmaf twice, which breaks the exact error terms the
+// complex products rely on; on those the Win32 layer puts these in their place.
+double exactFma(double x, double y, double z);
+float exactFmaf(float x, float y, float z);
+
 }  // namespace kvo::platform

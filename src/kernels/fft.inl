@@ -1,0 +1,569 @@
+// FFT kernels for one instruction-set level; included by fft_<level>.cpp after KVO_ISA is defined.
+// See fft.h for the scheme and isa.h for the rules these files follow.
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#include "kernels/fft.h"
+
+namespace kvo::kern {
+namespace {
+
+// ---- vectors of complex values -----------------------------------------------------------------
+
+template <class R, int W>
+struct VecOf;
+template <>
+struct VecOf<float, 16> {
+  using T = __m128;
+};
+template <>
+struct VecOf<double, 16> {
+  using T = __m128d;
+};
+#if defined(__AVX2__)
+template <>
+struct VecOf<float, 32> {
+  using T = __m256;
+};
+template <>
+struct VecOf<double, 32> {
+  using T = __m256d;
+};
+#endif
+#if defined(__AVX512F__)
+template <>
+struct VecOf<float, 64> {
+  using T = __m512;
+};
+template <>
+struct VecOf<double, 64> {
+  using T = __m512d;
+};
+#endif
+
+// a*b + c and c - a*b: fused where the level has FMA, so each level rounds one way throughout.
+#if defined(__FMA__)
+KVO_KERNEL_INLINE __m128 madd(__m128 a, __m128 b, __m128 c) { return _mm_fmadd_ps(a, b, c); }
+KVO_KERNEL_INLINE __m128d madd(__m128d a, __m128d b, __m128d c) { return _mm_fmadd_pd(a, b, c); }
+KVO_KERNEL_INLINE __m256 madd(__m256 a, __m256 b, __m256 c) { return _mm256_fmadd_ps(a, b, c); }
+KVO_KERNEL_INLINE __m256d madd(__m256d a, __m256d b, __m256d c) { return _mm256_fmadd_pd(a, b, c); }
+KVO_KERNEL_INLINE __m128 nmadd(__m128 a, __m128 b, __m128 c) { return _mm_fnmadd_ps(a, b, c); }
+KVO_KERNEL_INLINE __m128d nmadd(__m128d a, __m128d b, __m128d c) { return _mm_fnmadd_pd(a, b, c); }
+KVO_KERNEL_INLINE __m256 nmadd(__m256 a, __m256 b, __m256 c) { return _mm256_fnmadd_ps(a, b, c); }
+KVO_KERNEL_INLINE __m256d nmadd(__m256d a, __m256d b, __m256d c) {
+  return _mm256_fnmadd_pd(a, b, c);
+}
+#if defined(__AVX512F__)
+KVO_KERNEL_INLINE __m512 madd(__m512 a, __m512 b, __m512 c) { return _mm512_fmadd_ps(a, b, c); }
+KVO_KERNEL_INLINE __m512d madd(__m512d a, __m512d b, __m512d c) { return _mm512_fmadd_pd(a, b, c); }
+KVO_KERNEL_INLINE __m512 nmadd(__m512 a, __m512 b, __m512 c) { return _mm512_fnmadd_ps(a, b, c); }
+KVO_KERNEL_INLINE __m512d nmadd(__m512d a, __m512d b, __m512d c) {
+  return _mm512_fnmadd_pd(a, b, c);
+}
+#endif
+#else
+template <class T>
+KVO_KERNEL_INLINE T madd(T a, T b, T c) {
+  return a * b + c;
+}
+template <class T>
+KVO_KERNEL_INLINE T nmadd(T a, T b, T c) {
+  return c - a * b;
+}
+#endif
+
+// Lane index lists of the shuffles, as constant expressions.
+constexpr int swapIndex(int s) { return s ^ 1; }
+// Transpose step of block size b (complex lanes) on a pair of rows x, y of v complex lanes: the
+// low result keeps x's lanes outside the block and takes y's, the high result the reverse.
+constexpr int lowIndex(int s, int b, int v) {
+  const int c = s / 2, part = s % 2;
+  return (c & b) ? 2 * v + 2 * (c - b) + part : s;
+}
+constexpr int highIndex(int s, int b, int v) {
+  const int c = s / 2, part = s % 2;
+  return (c & b) ? 2 * v + s : 2 * (c + b) + part;
+}
+// Complex lanes in reverse order, and the real or imaginary part copied to both halves.
+constexpr int reverseIndex(int s, int v) { return 2 * (v - 1 - s / 2) + s % 2; }
+constexpr int dupIndex(int s, int part) { return s - s % 2 + part; }
+constexpr int reverseBits(int value, int bits) {
+  int r = 0;
+  for (int b = 0; b < bits; ++b) r = (r << 1) | ((value >> b) & 1);
+  return r;
+}
+constexpr int log2Of(int v) { return v <= 1 ? 0 : 1 + log2Of(v / 2); }
+
+template <class R, int W, bool kInv>
+struct Fft {
+  using T = typename VecOf<R, W>::T;
+  static constexpr int kLanes = W / static_cast<int>(sizeof(R));
+  static constexpr int V = kLanes / 2;  // complex values per vector
+  static constexpr int kBits = log2Of(V);
+  // Blocks up to this many bytes run all their remaining stages breadth-first.
+  static constexpr std::size_t kLeafBytes = 32768;
+
+  static T load(const R* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  static void store(R* p, T v) { std::memcpy(p, &v, sizeof v); }
+  static T splat(R re, R im) {
+    T v;
+    for (int i = 0; i < kLanes; i += 2) {
+      v[i] = re;
+      v[i + 1] = im;
+    }
+    return v;
+  }
+
+  template <std::size_t... S>
+  static T swapImpl(T a, std::index_sequence<S...>) {
+    return __builtin_shufflevector(a, a, swapIndex(S)...);
+  }
+  static T swapReIm(T a) { return swapImpl(a, std::make_index_sequence<kLanes>()); }
+
+  // a times the twiddle held as (re, re) and (-im, im) pairs; its conjugate for the inverse.
+  static T cmul(T a, T wr, T wi) {
+    return kInv ? nmadd(swapReIm(a), wi, a * wr) : madd(swapReIm(a), wi, a * wr);
+  }
+  // a times -i (forward) or +i (inverse).
+  static T rotate(T a) { return swapReIm(a) * (kInv ? splat(-1, 1) : splat(1, -1)); }
+
+  // ---- vector stages: butterflies across whole vectors --------------------------------------
+
+  // One radix-4 decimation-in-frequency group of 4L values.
+  static void dif4(const R* s, R* d, std::size_t span, const R* tw) {
+    const std::size_t l2 = 2 * span;
+    for (std::size_t j = 0; j < l2; j += 2 * V) {
+      const T x0 = load(s + j), x1 = load(s + j + l2), x2 = load(s + j + 2 * l2),
+              x3 = load(s + j + 3 * l2);
+      const T a0 = x0 + x2, a1 = x0 - x2, a2 = x1 + x3, a3 = rotate(x1 - x3);
+      store(d + j, a0 + a2);
+      store(d + j + l2, cmul(a0 - a2, load(tw + 2 * l2 + j), load(tw + 3 * l2 + j)));
+      store(d + j + 2 * l2, cmul(a1 + a3, load(tw + j), load(tw + l2 + j)));
+      store(d + j + 3 * l2, cmul(a1 - a3, load(tw + 4 * l2 + j), load(tw + 5 * l2 + j)));
+    }
+  }
+  // One radix-4 decimation-in-time group of 4L values.
+  static void dit4(R* d, std::size_t span, const R* tw) {
+    const std::size_t l2 = 2 * span;
+    for (std::size_t j = 0; j < l2; j += 2 * V) {
+      const T x0 = load(d + j);
+      const T b1 = cmul(load(d + j + l2), load(tw + 2 * l2 + j), load(tw + 3 * l2 + j));
+      const T b2 = cmul(load(d + j + 2 * l2), load(tw + j), load(tw + l2 + j));
+      const T b3 = cmul(load(d + j + 3 * l2), load(tw + 4 * l2 + j), load(tw + 5 * l2 + j));
+      const T a0 = x0 + b1, a1 = x0 - b1, a2 = b2 + b3, a3 = rotate(b2 - b3);
+      store(d + j, a0 + a2);
+      store(d + j + l2, a1 + a3);
+      store(d + j + 2 * l2, a0 - a2);
+      store(d + j + 3 * l2, a1 - a3);
+    }
+  }
+  static void dif2(const R* s, R* d, std::size_t span, const R* tw) {
+    const std::size_t l2 = 2 * span;
+    for (std::size_t j = 0; j < l2; j += 2 * V) {
+      const T x0 = load(s + j), x1 = load(s + j + l2);
+      store(d + j, x0 + x1);
+      store(d + j + l2, cmul(x0 - x1, load(tw + j), load(tw + l2 + j)));
+    }
+  }
+  static void dit2(R* d, std::size_t span, const R* tw) {
+    const std::size_t l2 = 2 * span;
+    for (std::size_t j = 0; j < l2; j += 2 * V) {
+      const T x0 = load(d + j), t = cmul(load(d + j + l2), load(tw + j), load(tw + l2 + j));
+      store(d + j, x0 + t);
+      store(d + j + l2, x0 - t);
+    }
+  }
+
+  // ---- in-vector stages on transposed V x V tiles --------------------------------------------
+
+  struct Tile {
+    T x[V];
+  };
+  // Broadcast twiddles exp(-2 pi i k/16) for the in-vector stages.
+  struct Consts {
+    T re[8], im[8];
+    explicit Consts(const R* tw) {
+      for (int k = 0; k < 8; ++k) {
+        re[k] = splat(tw[2 * k], tw[2 * k]);
+        im[k] = splat(-tw[2 * k + 1], tw[2 * k + 1]);
+      }
+    }
+  };
+
+  template <int B, std::size_t... S>
+  static void transposeRows(Tile& t, std::index_sequence<S...>) {
+    for (int i = 0; i < V; ++i) {
+      if (i & B) continue;
+      const T x = t.x[i], y = t.x[i + B];
+      t.x[i] = __builtin_shufflevector(x, y, lowIndex(S, B, V)...);
+      t.x[i + B] = __builtin_shufflevector(x, y, highIndex(S, B, V)...);
+    }
+  }
+  template <int B>
+  static void transposeFrom(Tile& t) {
+    if constexpr (B >= 1) {
+      transposeRows<B>(t, std::make_index_sequence<kLanes>());
+      transposeFrom<B / 2>(t);
+    }
+  }
+  static void transpose(Tile& t) { transposeFrom<V / 2>(t); }
+
+  // Multiplies by exp(-2 pi i k/16) (its conjugate for the inverse).
+  template <int K>
+  static T twiddle(T v, const Consts& c) {
+    if constexpr (K == 0) {
+      return v;
+    } else if constexpr (K == 4) {
+      return rotate(v);
+    } else {
+      return cmul(v, c.re[K], c.im[K]);
+    }
+  }
+  template <int S, int C>
+  static void difPair(Tile& t, const Consts& c) {
+    if constexpr ((C & S) == 0) {
+      const T u = t.x[C] + t.x[C + S], v = t.x[C] - t.x[C + S];
+      t.x[C] = u;
+      t.x[C + S] = twiddle<(C & (S - 1)) * (8 / S)>(v, c);
+    }
+  }
+  template <int S, int C>
+  static void ditPair(Tile& t, const Consts& c) {
+    if constexpr ((C & S) == 0) {
+      const T u = t.x[C], v = twiddle<(C & (S - 1)) * (8 / S)>(t.x[C + S], c);
+      t.x[C] = u + v;
+      t.x[C + S] = u - v;
+    }
+  }
+  template <int S, int... C>
+  static void difLevel(Tile& t, const Consts& c, std::integer_sequence<int, C...>) {
+    (difPair<S, C>(t, c), ...);
+  }
+  template <int S, int... C>
+  static void ditLevel(Tile& t, const Consts& c, std::integer_sequence<int, C...>) {
+    (ditPair<S, C>(t, c), ...);
+  }
+  // Rows of the transposed tile are the in-vector positions: spans V/2 .. 1.
+  template <int S = V / 2>
+  static void difTile(Tile& t, const Consts& c) {
+    if constexpr (S >= 1) {
+      difLevel<S>(t, c, std::make_integer_sequence<int, V>());
+      difTile<S / 2>(t, c);
+    }
+  }
+  template <int S = 1>
+  static void ditTile(Tile& t, const Consts& c) {
+    if constexpr (S < V) {
+      ditLevel<S>(t, c, std::make_integer_sequence<int, V>());
+      ditTile<S * 2>(t, c);
+    }
+  }
+
+  // The in-vector stages over a block of M values (a multiple of V*V), in natural position.
+  template <bool kDit>
+  static void tileStages(const R* s, R* d, std::size_t m, const Consts& c) {
+    for (std::size_t b = 0; b < 2 * m; b += 2 * V * V) {
+      Tile t;
+      for (int a = 0; a < V; ++a) t.x[a] = load(s + b + 2 * V * a);
+      transpose(t);
+      if constexpr (kDit) {
+        ditTile(t, c);
+      } else {
+        difTile(t, c);
+      }
+      transpose(t);
+      for (int a = 0; a < V; ++a) store(d + b + 2 * V * a, t.x[a]);
+    }
+  }
+
+  // Last stages of a natural-order transform together with the bit reversal. An index is split
+  // into (top kBits bits a, middle bits m, bottom kBits bits c); the tile of one m holds the V
+  // vectors (a, m, *), and its results belong at (reverse c, reverse m, reverse a). Tiles of m and
+  // reverse m are loaded together and stored into each other's places, so this works in place.
+  static void loadGroup(const R* d, std::size_t stride, std::size_t m, Tile& t) {
+    for (int a = 0; a < V; ++a) {
+      const std::size_t top = static_cast<std::size_t>(reverseBits(a, kBits));
+      t.x[a] = load(d + 2 * (top * stride + m * V));
+    }
+    transpose(t);
+  }
+  static void storeGroup(R* d, std::size_t stride, std::size_t m, const Tile& t) {
+    for (int c = 0; c < V; ++c) {
+      const std::size_t top = static_cast<std::size_t>(reverseBits(c, kBits));
+      store(d + 2 * (top * stride + m * V), t.x[c]);
+    }
+  }
+  static void lastStagesReversed(R* d, int order, const Consts& c) {
+    const std::size_t n = std::size_t{1} << order;
+    const std::size_t stride = n / V;
+    const std::size_t mids = n / (static_cast<std::size_t>(V) * V);
+    std::size_t r = 0;
+    for (std::size_t m = 0; m < mids; ++m) {
+      if (m > 0) {  // reversed-carry increment of r
+        std::size_t bit = mids / 2;
+        while (r & bit) {
+          r ^= bit;
+          bit /= 2;
+        }
+        r |= bit;
+      }
+      if (m > r) continue;
+      Tile tm;
+      loadGroup(d, stride, m, tm);
+      if (m == r) {
+        difTile(tm, c);
+        storeGroup(d, stride, m, tm);
+      } else {
+        Tile tr;
+        loadGroup(d, stride, r, tr);
+        difTile(tm, c);
+        difTile(tr, c);
+        storeGroup(d, stride, r, tm);
+        storeGroup(d, stride, m, tr);
+      }
+    }
+  }
+
+  // ---- real-FFT recombination, V pairs (k, M-k) at a time ----------------------------------
+
+  template <std::size_t... S>
+  static T reverseImpl(T a, std::index_sequence<S...>) {
+    return __builtin_shufflevector(a, a, reverseIndex(S, V)...);
+  }
+  static T reverse(T a) { return reverseImpl(a, std::make_index_sequence<kLanes>()); }
+  template <int kPart, std::size_t... S>
+  static T dupImpl(T a, std::index_sequence<S...>) {
+    return __builtin_shufflevector(a, a, dupIndex(S, kPart)...);
+  }
+  // a times b, both interleaved complex vectors.
+  static T cmulFull(T a, T b) {
+    const T re = dupImpl<0>(b, std::make_index_sequence<kLanes>());
+    const T im = dupImpl<1>(b, std::make_index_sequence<kLanes>());
+    return madd(swapReIm(a), im * splat(-1, 1), a * re);
+  }
+  static T conj(T a) { return a * splat(1, -1); }
+
+  // Pairs k = first .. first+V-1 with M-k; returns the first k not done (at most M/2 - 1 done).
+  static std::size_t postBlocks(R* z, std::size_t m, const R* table) {
+    std::size_t k = 1;
+    for (; k + V <= m / 2; k += V) {
+      R* lo = z + 2 * k;
+      R* hi = z + 2 * (m - k - V + 1);
+      const T t = load(table + 2 * (k - 1));
+      const T b = kInv ? splat(1, 0) - swapReIm(t) : swapReIm(t) * splat(1, -1);
+      const T p = load(lo), q = conj(reverse(load(hi)));
+      const T d = cmulFull(p - q, b);
+      store(lo, q + d);
+      store(hi, reverse(conj(p - d)));
+    }
+    return k;
+  }
+  static std::size_t preBlocks(const R* x1, R* z, std::size_t m, const R* table) {
+    std::size_t k = 1;
+    for (; k + V <= m / 2; k += V) {
+      const T t = load(table + 2 * (k - 1));
+      const T w = kInv ? splat(-1, 0) + swapReIm(t) * splat(2, 2)
+                       : splat(1, 0) + swapReIm(t) * splat(-2, 2);
+      const T a = load(x1 + 2 * (k - 1)), bc = conj(reverse(load(x1 + 2 * (m - k - V))));
+      const T sum = a + bc, d = cmulFull(a - bc, w);
+      store(z + 2 * k, sum + d);
+      store(z + 2 * (m - k - V + 1), reverse(conj(sum - d)));
+    }
+    return k;
+  }
+
+  // ---- recursion over the vector stages --------------------------------------------------------
+
+  static const R* radix4(const R* tw, std::size_t span) { return tw + fftRadix4Offset(span); }
+
+  // Decimation in frequency of M values: stages of spans M/4 ... V, src to dst on the first stage.
+  static void difBlock(const R* s, R* d, std::size_t m, const R* tw, bool tiles, const Consts& c) {
+    if (m * 2 * sizeof(R) > kLeafBytes) {
+      const std::size_t span = m / 4;
+      for (std::size_t g = 0; g < 2 * m; g += 8 * span) dif4(s + g, d + g, span, radix4(tw, span));
+      for (int q = 0; q < 4; ++q) difBlock(d + 2 * q * span, d + 2 * q * span, span, tw, tiles, c);
+      return;
+    }
+    const R* in = s;
+    std::size_t group = m;
+    for (; group >= 4 * static_cast<std::size_t>(V); group /= 4) {
+      const std::size_t span = group / 4;
+      for (std::size_t g = 0; g < 2 * m; g += 2 * group)
+        dif4(in + g, d + g, span, radix4(tw, span));
+      in = d;
+    }
+    if (group == 2 * static_cast<std::size_t>(V)) {
+      for (std::size_t g = 0; g < 2 * m; g += 2 * group) {
+        dif2(in + g, d + g, V, tw + fftRadix2Offset(V));
+      }
+      in = d;
+    }
+    if (tiles) {
+      tileStages<false>(in, d, m, c);
+    } else if (in != d) {
+      std::memcpy(d, in, 2 * m * sizeof(R));
+    }
+  }
+
+  // Decimation in time of M values in bit-reversed order: in-vector stages first (src to dst),
+  // then spans V ... M/4.
+  static void ditBlock(const R* s, R* d, std::size_t m, const R* tw, const Consts& c) {
+    if (m * 2 * sizeof(R) > kLeafBytes) {
+      const std::size_t span = m / 4;
+      for (int q = 0; q < 4; ++q) ditBlock(s + 2 * q * span, d + 2 * q * span, span, tw, c);
+      for (std::size_t g = 0; g < 2 * m; g += 8 * span) dit4(d + g, span, radix4(tw, span));
+      return;
+    }
+    tileStages<true>(s, d, m, c);
+    std::size_t group = m;
+    while (group >= 4 * static_cast<std::size_t>(V)) group /= 4;
+    if (group == 2 * static_cast<std::size_t>(V)) {
+      for (std::size_t g = 0; g < 2 * m; g += 2 * group) dit2(d + g, V, tw + fftRadix2Offset(V));
+    }
+    for (group *= 4; group <= m; group *= 4) {
+      const std::size_t span = group / 4;
+      for (std::size_t g = 0; g < 2 * m; g += 2 * group) dit4(d + g, span, radix4(tw, span));
+    }
+  }
+
+  // N = 2^order >= V*V values.
+  static void run(const R* s, R* d, int order, int kind, const R* tw) {
+    const std::size_t n = std::size_t{1} << order;
+    const Consts c(tw);
+    if (kind == kFftInBitRev) {
+      ditBlock(s, d, n, tw, c);
+    } else if (kind == kFftOutBitRev) {
+      difBlock(s, d, n, tw, true, c);
+    } else {
+      difBlock(s, d, n, tw, false, c);
+      lastStagesReversed(d, order, c);
+    }
+  }
+};
+
+template <class R, int W>
+constexpr int kMinOrder = 2 * log2Of(W / static_cast<int>(sizeof(R)) / 2);
+
+template <class R, int W>
+void runWidth(const R* s, R* d, int order, int kind, bool inverse, const R* tw) {
+  if (inverse) {
+    Fft<R, W, true>::run(s, d, order, kind, tw);
+  } else {
+    Fft<R, W, false>::run(s, d, order, kind, tw);
+  }
+}
+
+// ---- real-FFT recombination
+// ----------------------------------------------------------------------
+
+// With table entry t = (cos/2, 1/2 - sin/2) of angle 2 pi k/N: X[k] = Q + (P - Q) B and
+// X[M-k] = conj(P - (P - Q) B), where P = Z[k], Q = conj Z[M-k] and B = (t.im, -t.re) forward,
+// (1 - t.im, -t.re) inverse.
+template <class R>
+void recombineForward(R* z, std::size_t m, const R* table, bool inverse, std::size_t first) {
+  for (std::size_t k = first; 2 * k < m; ++k) {
+    const R* t = table + 2 * (k - 1);
+    const R br = inverse ? R(1) - t[1] : t[1], bi = -t[0];
+    R* lo = z + 2 * k;
+    R* hi = z + 2 * (m - k);
+    const R pr = lo[0], pi = lo[1], qr = hi[0], qi = -hi[1];
+    const R er = pr - qr, ei = pi - qi;
+    const R dr = er * br - ei * bi, di = er * bi + ei * br;
+    lo[0] = qr + dr;
+    lo[1] = qi + di;
+    hi[0] = pr - dr;
+    hi[1] = di - pi;
+  }
+  if (m >= 2 && !inverse) z[m + 1] = -z[m + 1];  // X[M/2] = conj Z[M/2] forward
+}
+
+// 2Z[k] = S + D and 2Z[M-k] = conj(S - D), with S = X[k] + conj X[M-k] and
+// D = (X[k] - conj X[M-k]) i w^k: i w^k = (sin, cos) forward, (-sin, cos) inverse.
+template <class R>
+void recombineBackward(const R* x1, R* z, std::size_t m, const R* table, bool inverse,
+                       std::size_t first) {
+  for (std::size_t k = first; 2 * k < m; ++k) {
+    const R* t = table + 2 * (k - 1);
+    const R sn = R(1) - 2 * t[1], cs = 2 * t[0];
+    const R wr = inverse ? -sn : sn, wi = cs;
+    const R* lo = x1 + 2 * (k - 1);
+    const R* hi = x1 + 2 * (m - k - 1);
+    const R ar = lo[0], ai = lo[1], br = hi[0], bi = -hi[1];
+    const R sr = ar + br, si = ai + bi, er = ar - br, ei = ai - bi;
+    const R dr = er * wr - ei * wi, di = er * wi + ei * wr;
+    z[2 * k] = sr + dr;
+    z[2 * k + 1] = si + di;
+    z[2 * (m - k)] = sr - dr;
+    z[2 * (m - k) + 1] = di - si;
+  }
+  if (m >= 2) {
+    const R* mid = x1 + 2 * (m / 2 - 1);
+    const R re = 2 * mid[0], im = 2 * mid[1];
+    z[m] = re;
+    z[m + 1] = inverse ? -im : im;
+  }
+}
+
+}  // namespace
+
+template <Isa I, class R>
+void complexFftK(const R* src, R* dst, int order, int kind, bool inverse, const R* tw) {
+  if (order == 0) {
+    if (src != dst) std::memcpy(dst, src, 2 * sizeof(R));
+    return;
+  }
+  if (order == 1) {
+    const R ar = src[0], ai = src[1], br = src[2], bi = src[3];
+    dst[0] = ar + br;
+    dst[1] = ai + bi;
+    dst[2] = ar - br;
+    dst[3] = ai - bi;
+    return;
+  }
+#if defined(__AVX512F__)
+  if (order >= kMinOrder<R, 64>) return runWidth<R, 64>(src, dst, order, kind, inverse, tw);
+#endif
+#if defined(__AVX2__)
+  if (order >= kMinOrder<R, 32>) return runWidth<R, 32>(src, dst, order, kind, inverse, tw);
+#endif
+  runWidth<R, 16>(src, dst, order, kind, inverse, tw);
+}
+
+#if defined(__AVX512F__)
+constexpr int kWidest = 64;
+#elif defined(__AVX2__)
+constexpr int kWidest = 32;
+#else
+constexpr int kWidest = 16;
+#endif
+
+template <Isa I, class R>
+void realPostK(R* z, std::size_t m, const R* table, bool inverse) {
+  const std::size_t first = inverse ? Fft<R, kWidest, true>::postBlocks(z, m, table)
+                                    : Fft<R, kWidest, false>::postBlocks(z, m, table);
+  recombineForward(z, m, table, inverse, first);
+}
+
+template <Isa I, class R>
+void realPreK(const R* x1, R* z, std::size_t m, const R* table, bool inverse) {
+  const std::size_t first = inverse ? Fft<R, kWidest, true>::preBlocks(x1, z, m, table)
+                                    : Fft<R, kWidest, false>::preBlocks(x1, z, m, table);
+  recombineBackward(x1, z, m, table, inverse, first);
+}
+
+#define KVO_INSTANTIATE_FFT(R)                                                   \
+  template void complexFftK<KVO_ISA, R>(const R*, R*, int, int, bool, const R*); \
+  template void realPostK<KVO_ISA, R>(R*, std::size_t, const R*, bool);          \
+  template void realPreK<KVO_ISA, R>(const R*, R*, std::size_t, const R*, bool);
+KVO_INSTANTIATE_FFT(float)
+KVO_INSTANTIATE_FFT(double)
+#undef KVO_INSTANTIATE_FFT
+
+}  // namespace kvo::kern

@@ -1,0 +1,164 @@
+"""A-law and mu-law coding of the library against Python's audioop.
+
+Usage: law_test.py <path to libkvom6.so>
+
+The decoders must equal audioop on every code (the library's A-law code is the G.711 octet XOR
+0x55). The encoders differ from audioop on a known set of samples: audioop moves to the next
+level one sample early at every mu-law decision point and, for negative samples, works on the
+one's complement, so it codes exact interval edges of negative samples one level lower. This test
+lists those samples, checks that each differs by exactly one code step, and that the library's
+code there is what the coding rules give (reimplemented below from the rules alone).
+"""
+import ctypes
+import struct
+import sys
+import warnings
+
+with warnings.catch_warnings():
+    warnings.simplefilter("ignore", DeprecationWarning)
+    import audioop
+
+lib = ctypes.CDLL(sys.argv[1])
+SAMPLES = range(-32768, 32768)
+N = len(SAMPLES)
+
+
+def call(fn, src, dst_type, n):
+    out = (dst_type * n)()
+    fn(src, out, n)
+    return list(out)
+
+
+def shorts(values):
+    return (ctypes.c_short * len(values))(*values)
+
+
+CODES = (ctypes.c_ubyte * 256)(*range(256))
+
+
+def audioop_sample(data):
+    return struct.unpack("<h", data)[0]
+
+
+# ---- the coding rules ----
+
+def mu_decode(c):
+    u = ~c & 0xFF
+    t = ((u & 15) * 8 + 132) << ((u >> 4) & 7)
+    return 132 - t if u & 0x80 else t - 132
+
+
+def a_decode(c):
+    t, s = (c & 15) * 16, (c >> 4) & 7
+    t = t + 8 if s == 0 else t + 264 if s == 1 else (t + 264) << (s - 1)
+    return t if c & 0x80 else -t
+
+
+def a_encode(v):
+    if v == -32768:
+        return 0x7F
+    i, sign = (v >> 4, 0x80) if v >= 0 else ((-v) >> 4, 0)
+    if i < 32:
+        return sign + i
+    s = max(k for k in range(2, 8) if i >= 1 << (k + 3))
+    return sign + s * 16 + ((i >> (s - 1)) & 15)
+
+
+MU_LEVELS = [mu_decode(0xFF - level) for level in range(128)]
+SEGMENT_STARTS = [125, 381, 893, 1917, 3965, 8061, 16253]
+# The smallest magnitude of each level: past the midpoint (ties go to the smaller level), except
+# at the start of a segment.
+MU_FIRST = [0] + [
+    SEGMENT_STARTS[level // 16 - 1] if level % 16 == 0
+    else (MU_LEVELS[level - 1] + MU_LEVELS[level]) // 2 + 1
+    for level in range(1, 128)
+]
+
+
+def mu_encode(v):
+    m = abs(v)
+    level = max(k for k in range(128) if m >= MU_FIRST[k])
+    return (0xFF if v >= 0 else 0x7F) - level
+
+
+# ---- the samples where audioop codes differently ----
+
+A_LAW_DIFFERENT = [  # the lower edge of every nonzero A-law interval, as a negative sample
+    -16, -32, -48, -64, -80, -96, -112, -128, -144, -160, -176, -192, -208, -224, -240, -256,
+    -272, -288, -304, -320, -336, -352, -368, -384, -400, -416, -432, -448, -464, -480, -496,
+    -512, -544, -576, -608, -640, -672, -704, -736, -768, -800, -832, -864, -896, -928, -960,
+    -992, -1024, -1088, -1152, -1216, -1280, -1344, -1408, -1472, -1536, -1600, -1664, -1728,
+    -1792, -1856, -1920, -1984, -2048, -2176, -2304, -2432, -2560, -2688, -2816, -2944, -3072,
+    -3200, -3328, -3456, -3584, -3712, -3840, -3968, -4096, -4352, -4608, -4864, -5120, -5376,
+    -5632, -5888, -6144, -6400, -6656, -6912, -7168, -7424, -7680, -7936, -8192, -8704, -9216,
+    -9728, -10240, -10752, -11264, -11776, -12288, -12800, -13312, -13824, -14336, -14848,
+    -15360, -15872, -16384, -17408, -18432, -19456, -20480, -21504, -22528, -23552, -24576,
+    -25600, -26624, -27648, -28672, -29696, -30720, -31744,
+]
+MU_LAW_LAST_OF_LEVEL = [  # the largest magnitude of each mu-law level but the top one
+    4, 12, 20, 28, 36, 44, 52, 60, 68, 76, 84, 92, 100, 108, 116, 124, 140, 156, 172, 188, 204,
+    220, 236, 252, 268, 284, 300, 316, 332, 348, 364, 380, 412, 444, 476, 508, 540, 572, 604, 636,
+    668, 700, 732, 764, 796, 828, 860, 892, 956, 1020, 1084, 1148, 1212, 1276, 1340, 1404, 1468,
+    1532, 1596, 1660, 1724, 1788, 1852, 1916, 2044, 2172, 2300, 2428, 2556, 2684, 2812, 2940,
+    3068, 3196, 3324, 3452, 3580, 3708, 3836, 3964, 4220, 4476, 4732, 4988, 5244, 5500, 5756,
+    6012, 6268, 6524, 6780, 7036, 7292, 7548, 7804, 8060, 8572, 9084, 9596, 10108, 10620, 11132,
+    11644, 12156, 12668, 13180, 13692, 14204, 14716, 15228, 15740, 16252, 17276, 18300, 19324,
+    20348, 21372, 22396, 23420, 24444, 25468, 26492, 27516, 28540, 29564, 30588, 31612,
+]
+# Positive samples at those magnitudes, and for each the four negative samples -m .. -m + 3.
+MU_LAW_DIFFERENT = sorted(MU_LAW_LAST_OF_LEVEL + [-m + j for m in MU_LAW_LAST_OF_LEVEL
+                                                  for j in range(4)])
+
+
+def one_step_apart(ours, theirs):
+    """Codes of the same sign whose levels are neighbours."""
+    return (ours ^ theirs) & 0x80 == 0 and abs(ours - theirs) == 1
+
+
+def main():
+    failures = []
+
+    def expect(ok, text):
+        if not ok:
+            failures.append(text)
+
+    # Decoders: every code.
+    for fn, ref_of in ((lib.kvowbMuLawToLin, lambda c: audioop.ulaw2lin(bytes([c]), 2)),
+                       (lib.kvowbALawToLin, lambda c: audioop.alaw2lin(bytes([c ^ 0x55]), 2))):
+        got = call(fn, CODES, ctypes.c_short, 256)
+        for c in range(256):
+            expect(got[c] == audioop_sample(ref_of(c)), f"decode {c:#04x}: {got[c]}")
+    expect(all(mu_decode(c) == audioop_sample(audioop.ulaw2lin(bytes([c]), 2))
+               for c in range(256)), "mu-law decoding rule")
+
+    # Encoders: every sample.
+    pcm = struct.pack(f"<{N}h", *SAMPLES)
+    src = shorts(list(SAMPLES))
+    for name, fn, theirs, rule, listed in (
+            ("A-law", lib.kvowbLinToALaw, [b ^ 0x55 for b in audioop.lin2alaw(pcm, 2)],
+             a_encode, A_LAW_DIFFERENT),
+            ("mu-law", lib.kvowbLinToMuLaw, list(audioop.lin2ulaw(pcm, 2)), mu_encode,
+             MU_LAW_DIFFERENT)):
+        ours = call(fn, src, ctypes.c_ubyte, N)
+        different = [v for v, a, b in zip(SAMPLES, ours, theirs) if a != b]
+        expect(different == sorted(listed),
+               f"{name}: {len(different)} samples differ from audioop, {len(listed)} listed; "
+               f"unlisted {sorted(set(different) - set(listed))[:10]}, "
+               f"missing {sorted(set(listed) - set(different))[:10]}")
+        for v in different:
+            k = v + 32768
+            expect(one_step_apart(ours[k], theirs[k]),
+                   f"{name} {v}: {ours[k]:#04x} vs audioop {theirs[k]:#04x}")
+        wrong = [v for v, a in zip(SAMPLES, ours) if a != rule(v)]
+        expect(not wrong, f"{name}: codes differ from the rule at {wrong[:10]}")
+
+    for text in failures[:40]:
+        print(text)
+    print(f"{len(failures)} failures" if failures else
+          f"companding matches audioop on all codes and all but {len(A_LAW_DIFFERENT)} A-law "
+          f"and {len(MU_LAW_DIFFERENT)} mu-law samples, each one step off by rule")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
