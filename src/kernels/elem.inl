@@ -133,7 +133,7 @@ bool sqrtRealK(const T* s, T* d, std::size_t n) {
   M skipped{};
   auto roots = [&](V x, T* to, std::size_t count) {
     V root = lanes::sqrt(x);
-    if (lanes::any(root != root)) {
+    if (lanes::any(reinterpret_cast<M>(root != root))) {
       const M neg = (x < 0) | ((reinterpret_cast<M>(x) < 0) & (x != x));
       V old;
       std::memcpy(&old, to, count * sizeof(T));
@@ -148,7 +148,7 @@ bool sqrtRealK(const T* s, T* d, std::size_t n) {
     std::memcpy(&x0, s + i, sizeof x0);
     std::memcpy(&x1, s + i + kLanes, sizeof x1);
     const V r0 = lanes::sqrt(x0), r1 = lanes::sqrt(x1);
-    if (lanes::any((r0 != r0) | (r1 != r1))) {
+    if (lanes::any(reinterpret_cast<M>((r0 != r0) | (r1 != r1)))) {
       roots(x0, d + i, kLanes);
       roots(x1, d + i + kLanes, kLanes);
     } else {
