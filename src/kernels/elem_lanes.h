@@ -100,18 +100,32 @@ KVO_KERNEL_INLINE void update(const T* s, T* d, std::size_t n, F f) {
 
 // Square roots and "is any lane of a comparison set", with the level's instructions.
 #if defined(__AVX512F__)
-KVO_KERNEL_INLINE VF sqrt(VF x) { return reinterpret_cast<VF>(_mm512_sqrt_ps(reinterpret_cast<__m512>(x))); }
-KVO_KERNEL_INLINE VD sqrt(VD x) { return reinterpret_cast<VD>(_mm512_sqrt_pd(reinterpret_cast<__m512d>(x))); }
-KVO_KERNEL_INLINE bool any(VMF m) { return _mm512_movepi32_mask(reinterpret_cast<__m512i>(m)) != 0; }
+KVO_KERNEL_INLINE VF sqrt(VF x) {
+  return reinterpret_cast<VF>(_mm512_sqrt_ps(reinterpret_cast<__m512>(x)));
+}
+KVO_KERNEL_INLINE VD sqrt(VD x) {
+  return reinterpret_cast<VD>(_mm512_sqrt_pd(reinterpret_cast<__m512d>(x)));
+}
+KVO_KERNEL_INLINE bool any(VMF m) {
+  return _mm512_movepi32_mask(reinterpret_cast<__m512i>(m)) != 0;
+}
 KVO_KERNEL_INLINE bool any(VM m) { return _mm512_movepi64_mask(reinterpret_cast<__m512i>(m)) != 0; }
 #elif defined(__AVX2__)
-KVO_KERNEL_INLINE VF sqrt(VF x) { return reinterpret_cast<VF>(_mm256_sqrt_ps(reinterpret_cast<__m256>(x))); }
-KVO_KERNEL_INLINE VD sqrt(VD x) { return reinterpret_cast<VD>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(x))); }
+KVO_KERNEL_INLINE VF sqrt(VF x) {
+  return reinterpret_cast<VF>(_mm256_sqrt_ps(reinterpret_cast<__m256>(x)));
+}
+KVO_KERNEL_INLINE VD sqrt(VD x) {
+  return reinterpret_cast<VD>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(x)));
+}
 KVO_KERNEL_INLINE bool any(VMF m) { return _mm256_movemask_ps(reinterpret_cast<__m256>(m)) != 0; }
 KVO_KERNEL_INLINE bool any(VM m) { return _mm256_movemask_pd(reinterpret_cast<__m256d>(m)) != 0; }
 #else
-KVO_KERNEL_INLINE VF sqrt(VF x) { return reinterpret_cast<VF>(_mm_sqrt_ps(reinterpret_cast<__m128>(x))); }
-KVO_KERNEL_INLINE VD sqrt(VD x) { return reinterpret_cast<VD>(_mm_sqrt_pd(reinterpret_cast<__m128d>(x))); }
+KVO_KERNEL_INLINE VF sqrt(VF x) {
+  return reinterpret_cast<VF>(_mm_sqrt_ps(reinterpret_cast<__m128>(x)));
+}
+KVO_KERNEL_INLINE VD sqrt(VD x) {
+  return reinterpret_cast<VD>(_mm_sqrt_pd(reinterpret_cast<__m128d>(x)));
+}
 KVO_KERNEL_INLINE bool any(VMF m) { return _mm_movemask_ps(reinterpret_cast<__m128>(m)) != 0; }
 KVO_KERNEL_INLINE bool any(VM m) { return _mm_movemask_pd(reinterpret_cast<__m128d>(m)) != 0; }
 #endif
