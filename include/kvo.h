@@ -214,13 +214,240 @@ KVO_API ComplexDouble KVO_CALL kvozSet(double re, double im);
  * 16-bit block arithmetic and scaling
  * ---------------------------------------------------------------------------------------------- */
 
+/* Functions with 16-bit results take scaleMode (KVO_NO_SCALE, KVO_SATURATE, KVO_FIXED_SCALE,
+ * KVO_FIXED_SCALE | KVO_SATURATE or KVO_AUTO_SCALE) and scaleFactor: the exact result is stored
+ * times 2^-*scaleFactor. The fixed modes read the factor (null counts as 0; factors are taken
+ * modulo 32 here), the automatic mode writes the smallest right shift that makes every result fit.
+ */
+
+KVO_API void KVO_CALL kvowbZero(short* dst, int n);
+KVO_API void KVO_CALL kvovbZero(ComplexShort* dst, int n);
+KVO_API void KVO_CALL kvowbSet(short val, short* dst, int n);
+KVO_API void KVO_CALL kvovbSet(short re, short im, ComplexShort* dst, int n);
+KVO_API void KVO_CALL kvowbCopy(const short* src, short* dst, int n);
+KVO_API void KVO_CALL kvovbCopy(const ComplexShort* src, ComplexShort* dst, int n);
+
+KVO_API void KVO_CALL kvowbAdd1(short val, short* dst, int n, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbAdd1(ComplexShort val, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbAdd2(const short* src, short* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvovbAdd2(const ComplexShort* src, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbAdd3(const short* srcA, const short* srcB, short* dst, int n,
+                                int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbAdd3(const ComplexShort* srcA, const ComplexShort* srcB,
+                                ComplexShort* dst, int n, int scaleMode, int* scaleFactor);
+
+KVO_API void KVO_CALL kvowbSub1(short val, short* dst, int n, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbSub1(ComplexShort val, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbSub2(const short* val, short* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvovbSub2(const ComplexShort* val, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbSub3(const short* src, const short* val, short* dst, int n,
+                                int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbSub3(const ComplexShort* src, const ComplexShort* val, ComplexShort* dst,
+                                int n, int scaleMode, int* scaleFactor);
+
+KVO_API void KVO_CALL kvowbMpy1(short val, short* dst, int n, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbMpy1(ComplexShort val, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbMpy2(const short* src, short* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvovbMpy2(const ComplexShort* src, ComplexShort* dst, int n, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvowbMpy3(const short* srcA, const short* srcB, short* dst, int n,
+                                int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbMpy3(const ComplexShort* srcA, const ComplexShort* srcB,
+                                ComplexShort* dst, int n, int scaleMode, int* scaleFactor);
+
+/* Conjugation as for the floating-point types; the negated imaginary part wraps. */
+KVO_API void KVO_CALL kvovbConj1(ComplexShort* vec, int n);
+KVO_API void KVO_CALL kvovbConj2(const ComplexShort* src, ComplexShort* dst, int n);
+KVO_API void KVO_CALL kvovbConjFlip2(const ComplexShort* src, ComplexShort* dst, int n);
+KVO_API void KVO_CALL kvovbConjExtend1(ComplexShort* vec, int n);
+KVO_API void KVO_CALL kvovbConjExtend2(const ComplexShort* src, ComplexShort* dst, int n);
+
+KVO_API ComplexShort KVO_CALL kvovAdd(ComplexShort a, ComplexShort b, int scaleMode,
+                                      int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvovSub(ComplexShort a, ComplexShort b, int scaleMode,
+                                      int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvovMpy(ComplexShort a, ComplexShort b, int scaleMode,
+                                      int* scaleFactor);
+/* Truncated toward zero and saturated; a zero divisor is reported and gives 0. */
+KVO_API ComplexShort KVO_CALL kvovDiv(ComplexShort a, ComplexShort b);
+KVO_API ComplexShort KVO_CALL kvovConj(ComplexShort a);
+KVO_API ComplexShort KVO_CALL kvovSet(short re, short im);
+
 /* ------------------------------------------------------------------------------------------------
  * Element functions
  * ---------------------------------------------------------------------------------------------- */
 
+/* Each function exists in place on one vector (suffix 1) and from src to dst (suffix 2). */
+
+/* Relation of the threshold functions: KVO_LT raises elements below thresh to it; any other value
+ * (KVO_GT by convention) lowers elements above thresh to it. */
+enum { KVO_LT = 0, KVO_GT = 1 };
+
+/* Squares; complex squares are formed in at least double precision and rounded once. The 16-bit
+ * members store the exact square under scaleMode (bits tested in the order auto, fixed, saturate;
+ * auto writes the smallest right shift that makes every square fit). */
+KVO_API void KVO_CALL kvosbSqr1(float* vec, int len);
+KVO_API void KVO_CALL kvosbSqr2(const float* src, float* dst, int len);
+KVO_API void KVO_CALL kvocbSqr1(ComplexFloat* vec, int len);
+KVO_API void KVO_CALL kvocbSqr2(const ComplexFloat* src, ComplexFloat* dst, int len);
+KVO_API void KVO_CALL kvodbSqr1(double* vec, int len);
+KVO_API void KVO_CALL kvodbSqr2(const double* src, double* dst, int len);
+KVO_API void KVO_CALL kvozbSqr1(ComplexDouble* vec, int len);
+KVO_API void KVO_CALL kvozbSqr2(const ComplexDouble* src, ComplexDouble* dst, int len);
+KVO_API void KVO_CALL kvowbSqr1(short* vec, int len, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowbSqr2(const short* src, short* dst, int len, int scaleMode,
+                                int* scaleFactor);
+KVO_API void KVO_CALL kvovbSqr1(ComplexShort* vec, int len, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovbSqr2(const ComplexShort* src, ComplexShort* dst, int len, int scaleMode,
+                                int* scaleFactor);
+
+/* Square roots. Real members skip elements with the sign bit set (other than -0), leaving their
+ * destination as it was, and report once after the whole vector; 16-bit members give floor(sqrt)
+ * and 0 for negative elements (with the same report). Complex members give the principal root. */
+KVO_API void KVO_CALL kvosbSqrt1(float* vec, int len);
+KVO_API void KVO_CALL kvosbSqrt2(const float* src, float* dst, int len);
+KVO_API void KVO_CALL kvocbSqrt1(ComplexFloat* vec, int len);
+KVO_API void KVO_CALL kvocbSqrt2(const ComplexFloat* src, ComplexFloat* dst, int len);
+KVO_API void KVO_CALL kvodbSqrt1(double* vec, int len);
+KVO_API void KVO_CALL kvodbSqrt2(const double* src, double* dst, int len);
+KVO_API void KVO_CALL kvozbSqrt1(ComplexDouble* vec, int len);
+KVO_API void KVO_CALL kvozbSqrt2(const ComplexDouble* src, ComplexDouble* dst, int len);
+KVO_API void KVO_CALL kvowbSqrt1(short* vec, int len);
+KVO_API void KVO_CALL kvowbSqrt2(const short* src, short* dst, int len);
+KVO_API void KVO_CALL kvovbSqrt1(ComplexShort* vec, int len);
+KVO_API void KVO_CALL kvovbSqrt2(const ComplexShort* src, ComplexShort* dst, int len);
+
+/* Clipping at a threshold; complex members clip the magnitude (thresh >= 0) and keep the phase. */
+KVO_API void KVO_CALL kvosbThresh1(float* vec, int len, float thresh, int relOp);
+KVO_API void KVO_CALL kvosbThresh2(const float* src, float* dst, int len, float thresh, int relOp);
+KVO_API void KVO_CALL kvodbThresh1(double* vec, int len, double thresh, int relOp);
+KVO_API void KVO_CALL kvodbThresh2(const double* src, double* dst, int len, double thresh,
+                                   int relOp);
+KVO_API void KVO_CALL kvocbThresh1(ComplexFloat* vec, int len, float thresh, int relOp);
+KVO_API void KVO_CALL kvocbThresh2(const ComplexFloat* src, ComplexFloat* dst, int len,
+                                   float thresh, int relOp);
+KVO_API void KVO_CALL kvozbThresh1(ComplexDouble* vec, int len, double thresh, int relOp);
+KVO_API void KVO_CALL kvozbThresh2(const ComplexDouble* src, ComplexDouble* dst, int len,
+                                   double thresh, int relOp);
+KVO_API void KVO_CALL kvowbThresh1(short* vec, int len, short thresh, int relOp);
+KVO_API void KVO_CALL kvowbThresh2(const short* src, short* dst, int len, short thresh, int relOp);
+KVO_API void KVO_CALL kvovbThresh1(ComplexShort* vec, int len, short thresh, int relOp);
+KVO_API void KVO_CALL kvovbThresh2(const ComplexShort* src, ComplexShort* dst, int len,
+                                   short thresh, int relOp);
+
+/* 1/x with a magnitude floor: elements of magnitude up to thresh (complex: below thresh) give
+ * magnitude 1/thresh. With thresh 0 zero elements give the largest finite value and one report. */
+KVO_API void KVO_CALL kvosbInvThresh1(float* vec, int len, float thresh);
+KVO_API void KVO_CALL kvosbInvThresh2(const float* src, float* dst, int len, float thresh);
+KVO_API void KVO_CALL kvodbInvThresh1(double* vec, int len, double thresh);
+KVO_API void KVO_CALL kvodbInvThresh2(const double* src, double* dst, int len, double thresh);
+KVO_API void KVO_CALL kvocbInvThresh1(ComplexFloat* vec, int len, float thresh);
+KVO_API void KVO_CALL kvocbInvThresh2(const ComplexFloat* src, ComplexFloat* dst, int len,
+                                      float thresh);
+KVO_API void KVO_CALL kvozbInvThresh1(ComplexDouble* vec, int len, double thresh);
+KVO_API void KVO_CALL kvozbInvThresh2(const ComplexDouble* src, ComplexDouble* dst, int len,
+                                      double thresh);
+
+/* Absolute values; the 16-bit members saturate (-32768 gives 32767). */
+KVO_API void KVO_CALL kvosbAbs1(float* vec, int len);
+KVO_API void KVO_CALL kvosbAbs2(const float* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbAbs1(double* vec, int len);
+KVO_API void KVO_CALL kvodbAbs2(const double* src, double* dst, int len);
+KVO_API void KVO_CALL kvowbAbs1(short* vec, int len);
+KVO_API void KVO_CALL kvowbAbs2(const short* src, short* dst, int len);
+
+/* Natural logarithm and exponential. The 16-bit logarithm gives floor(ln x) (0 below 3); the
+ * 16-bit exponential floor(e^x) (0 for negative x) stored under scaleMode. */
+KVO_API void KVO_CALL kvosbLn1(float* vec, int len);
+KVO_API void KVO_CALL kvosbLn2(const float* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbLn1(double* vec, int len);
+KVO_API void KVO_CALL kvodbLn2(const double* src, double* dst, int len);
+KVO_API void KVO_CALL kvowbLn1(short* vec, int len);
+KVO_API void KVO_CALL kvowbLn2(const short* src, short* dst, int len);
+KVO_API void KVO_CALL kvosbExp1(float* vec, int len);
+KVO_API void KVO_CALL kvosbExp2(const float* src, float* dst, int len);
+KVO_API void KVO_CALL kvodbExp1(double* vec, int len);
+KVO_API void KVO_CALL kvodbExp2(const double* src, double* dst, int len);
+KVO_API void KVO_CALL kvowbExp1(short* vec, int len, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowbExp2(const short* src, short* dst, int len, int scaleMode,
+                                int* scaleFactor);
+
 /* ------------------------------------------------------------------------------------------------
  * Norms, statistics and dot products
  * ---------------------------------------------------------------------------------------------- */
+
+/* Norm selector: exactly one kind, optionally with KVO_NormRelative (the norm of srcA - srcB over
+ * the norm of srcB). srcB may be null: the norm of srcA alone (relative: 1). */
+enum { KVO_NormMax = 1, KVO_NormL1 = 2, KVO_NormL2 = 4, KVO_NormRelative = 8 };
+
+KVO_API float KVO_CALL kvosNorm(const float* srcA, const float* srcB, int n, int flag);
+KVO_API float KVO_CALL kvocNorm(const ComplexFloat* srcA, const ComplexFloat* srcB, int n,
+                                int flag);
+KVO_API float KVO_CALL kvowNorm(const short* srcA, const short* srcB, int n, int flag);
+KVO_API float KVO_CALL kvovNorm(const ComplexShort* srcA, const ComplexShort* srcB, int n,
+                                int flag);
+KVO_API double KVO_CALL kvodNorm(const double* srcA, const double* srcB, int n, int flag);
+KVO_API double KVO_CALL kvozNorm(const ComplexDouble* srcA, const ComplexDouble* srcB, int n,
+                                 int flag);
+
+/* dst = (src - offset) / factor; the 16-bit members round to nearest (ties to even) and wrap. */
+KVO_API void KVO_CALL kvosbNormalize(const float* src, float* dst, int n, float offset,
+                                     float factor);
+KVO_API void KVO_CALL kvocbNormalize(const ComplexFloat* src, ComplexFloat* dst, int n,
+                                     ComplexFloat offset, float factor);
+KVO_API void KVO_CALL kvodbNormalize(const double* src, double* dst, int n, double offset,
+                                     double factor);
+KVO_API void KVO_CALL kvozbNormalize(const ComplexDouble* src, ComplexDouble* dst, int n,
+                                     ComplexDouble offset, double factor);
+KVO_API void KVO_CALL kvowbNormalize(const short* src, short* dst, int n, short offset,
+                                     float factor);
+KVO_API void KVO_CALL kvovbNormalize(const ComplexShort* src, ComplexShort* dst, int n,
+                                     ComplexShort offset, float factor);
+
+/* Mean; StdDev is the mean of the squares (no mean subtracted, no root). Max and Min give the
+ * first NaN if there is one, and count -0 below +0. */
+KVO_API float KVO_CALL kvosMean(const float* vec, int len);
+KVO_API double KVO_CALL kvodMean(const double* vec, int len);
+KVO_API short KVO_CALL kvowMean(const short* vec, int len);
+KVO_API float KVO_CALL kvosStdDev(const float* vec, int len);
+KVO_API double KVO_CALL kvodStdDev(const double* vec, int len);
+KVO_API short KVO_CALL kvowStdDev(const short* vec, int len, int scaleMode, int* scaleFactor);
+KVO_API float KVO_CALL kvosMax(const float* vec, int len);
+KVO_API float KVO_CALL kvosMin(const float* vec, int len);
+KVO_API double KVO_CALL kvodMax(const double* vec, int len);
+KVO_API double KVO_CALL kvodMin(const double* vec, int len);
+KVO_API short KVO_CALL kvowMax(const short* vec, int len);
+KVO_API short KVO_CALL kvowMin(const short* vec, int len);
+
+/* Dot products without conjugation; len 0 gives 0. Mixed members take the real vector's elements
+ * as complex with zero imaginary part. The 16-bit members sum exactly and store the sum under
+ * scaleMode (complex parts with one common automatic factor). */
+KVO_API float KVO_CALL kvosDotProd(const float* srcA, const float* srcB, int len);
+KVO_API double KVO_CALL kvodDotProd(const double* srcA, const double* srcB, int len);
+KVO_API ComplexFloat KVO_CALL kvocDotProd(const ComplexFloat* srcA, const ComplexFloat* srcB,
+                                          int len);
+KVO_API ComplexFloat KVO_CALL kvoscDotProd(const float* srcA, const ComplexFloat* srcB, int len);
+KVO_API ComplexFloat KVO_CALL kvocsDotProd(const ComplexFloat* srcA, const float* srcB, int len);
+KVO_API ComplexDouble KVO_CALL kvozDotProd(const ComplexDouble* srcA, const ComplexDouble* srcB,
+                                           int len);
+KVO_API ComplexDouble KVO_CALL kvodzDotProd(const double* srcA, const ComplexDouble* srcB, int len);
+KVO_API ComplexDouble KVO_CALL kvozdDotProd(const ComplexDouble* srcA, const double* srcB, int len);
+KVO_API short KVO_CALL kvowDotProd(const short* srcA, const short* srcB, int len, int scaleMode,
+                                   int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvovDotProd(const ComplexShort* srcA, const ComplexShort* srcB,
+                                          int len, int scaleMode, int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvowvDotProd(const short* srcA, const ComplexShort* srcB, int len,
+                                           int scaleMode, int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvovwDotProd(const ComplexShort* srcA, const short* srcB, int len,
+                                           int scaleMode, int* scaleFactor);
 
 /* ------------------------------------------------------------------------------------------------
  * Conversions

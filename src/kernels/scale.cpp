@@ -8,9 +8,36 @@ namespace scale {
 
 int autoFactor(std::int64_t lo, std::int64_t hi) {
   if (fits(lo) && fits(hi)) return 0;
-  const std::uint64_t magnitude = static_cast<std::uint64_t>(hi > -lo ? hi : -lo);
-  const int p = 63 - std::countl_zero(magnitude);
+  // Unsigned, so that the magnitude of the most negative value is representable.
+  const std::uint64_t up = hi > 0 ? static_cast<std::uint64_t>(hi) : 0;
+  const std::uint64_t down = lo < 0 ? 0 - static_cast<std::uint64_t>(lo) : 0;
+  const int p = 63 - std::countl_zero(up > down ? up : down);
   return p - 14;
+}
+
+namespace {
+
+int rightShift(int s) { return s < 31 ? s : 31; }
+int leftShift(int s) { return s < -15 ? 15 : -s; }  // no negation of INT_MIN
+
+}  // namespace
+
+short fixedWrap(std::int64_t v, int s) {
+  if (s > 0) return wrap(v >> rightShift(s));
+  if (s < 0) return wrap(static_cast<std::int64_t>(static_cast<std::uint64_t>(v) << leftShift(s)));
+  return wrap(v);
+}
+
+short fixedSaturate(std::int64_t v, int s) {
+  if (s > 0) return saturate(v >> rightShift(s));
+  if (s < 0) {
+    // Compared before shifting, so that no 64-bit value can overflow.
+    const int k = leftShift(s);
+    if (v > (32767 >> k)) return 32767;
+    if (v < -(32768 >> k)) return -32768;
+    return static_cast<short>(v * (std::int64_t{1} << k));
+  }
+  return saturate(v);
 }
 
 short floatWrap(double x) {
@@ -40,16 +67,42 @@ using scale::wrap;
 
 int factorOf(const int* scaleFactor) { return scaleFactor ? *scaleFactor : 0; }
 
-// The fixed-mode shift of one integer: right by min(s, 31), left by min(-s, 15).
-std::int64_t fixedShift(std::int32_t v, int s) {
-  if (s > 0) return v >> (s < 31 ? s : 31);
-  if (s < 0) return static_cast<std::int64_t>(v) * (std::int64_t{1} << (-s < 15 ? -s : 15));
-  return v;
+template <class Int, class Store>
+void storeInts(const Int* src, short* dst, int n, Store store) {
+  for (int k = 0; k < n; ++k) dst[k] = store(src[k]);
 }
 
-template <class Store>
-void storeInts(const std::int32_t* src, short* dst, int n, Store store) {
-  for (int k = 0; k < n; ++k) dst[k] = store(src[k]);
+template <class Int>
+void intsToShorts(const Int* src, short* dst, int n, int scaleMode, int* scaleFactor) {
+  switch (scaleMode) {
+    case 4: {
+      Int lo = 0, hi = 0;
+      for (int k = 0; k < n; ++k) {
+        lo = src[k] < lo ? src[k] : lo;
+        hi = src[k] > hi ? src[k] : hi;
+      }
+      const int s = scale::autoFactor(lo, hi);
+      if (scaleFactor) *scaleFactor = s;
+      storeInts(src, dst, n, [s](Int v) { return wrap(v >> s); });
+      return;
+    }
+    case 3: {
+      const int s = factorOf(scaleFactor);
+      storeInts(src, dst, n, [s](Int v) { return scale::fixedSaturate(v, s); });
+      return;
+    }
+    case 2: {
+      const int s = factorOf(scaleFactor);
+      storeInts(src, dst, n, [s](Int v) { return scale::fixedWrap(v, s); });
+      return;
+    }
+    case 1:
+      storeInts(src, dst, n, [](Int v) { return saturate(v); });
+      return;
+    default:
+      storeInts(src, dst, n, [](Int v) { return wrap(v); });
+      return;
+  }
 }
 
 // The automatic factor of float data: 0 if the largest magnitude fits, otherwise its unbiased
@@ -76,8 +129,12 @@ void floatsWithFactor(const float* src, short* dst, int n, int s, bool saturatin
       dst[k] = saturating ? scale::floatSaturate(src[k]) : scale::floatWrap(src[k]);
     return;
   }
-  const double multiplier = std::ldexp(1.0, -s);
+  // Beyond +-300 every float either vanishes or leaves the 64-bit range anyway; the bound keeps the
+  // multiplier finite and nonzero, so that 0 stays 0 (0 * inf would be a NaN).
+  const int bounded = s < -300 ? -300 : s > 300 ? 300 : s;
+  const double multiplier = std::ldexp(1.0, -bounded);
   for (int k = 0; k < n; ++k) {
+    // Exact: a float times a power of two within these bounds is a double without rounding.
     const double scaled = src[k] * multiplier;
     dst[k] =
         saturating ? scale::floatSaturate(static_cast<float>(scaled)) : scale::floatWrap(scaled);
@@ -88,41 +145,18 @@ void floatsWithFactor(const float* src, short* dst, int n, int s, bool saturatin
 
 short kvoScaleIntToShort(std::int32_t value, int scaleMode, int* scaleFactor) {
   short out;
-  kvoScaleIntsToShorts(&value, &out, 1, scaleMode, scaleFactor);
+  intsToShorts(&value, &out, 1, scaleMode, scaleFactor);
   return out;
 }
 
 void kvoScaleIntsToShorts(const std::int32_t* src, short* dst, int n, int scaleMode,
                           int* scaleFactor) {
-  switch (scaleMode) {
-    case 4: {
-      std::int32_t lo = 0, hi = 0;
-      for (int k = 0; k < n; ++k) {
-        if (src[k] < lo) lo = src[k];
-        if (src[k] > hi) hi = src[k];
-      }
-      const int s = scale::autoFactor(lo, hi);
-      if (scaleFactor) *scaleFactor = s;
-      storeInts(src, dst, n, [s](std::int32_t v) { return wrap(v >> s); });
-      return;
-    }
-    case 3: {
-      const int s = factorOf(scaleFactor);
-      storeInts(src, dst, n, [s](std::int32_t v) { return saturate(fixedShift(v, s)); });
-      return;
-    }
-    case 2: {
-      const int s = factorOf(scaleFactor);
-      storeInts(src, dst, n, [s](std::int32_t v) { return wrap(fixedShift(v, s)); });
-      return;
-    }
-    case 1:
-      storeInts(src, dst, n, [](std::int32_t v) { return saturate(v); });
-      return;
-    default:
-      storeInts(src, dst, n, [](std::int32_t v) { return wrap(v); });
-      return;
-  }
+  intsToShorts(src, dst, n, scaleMode, scaleFactor);
+}
+
+void kvoScaleLongsToShorts(const std::int64_t* src, short* dst, int n, int scaleMode,
+                           int* scaleFactor) {
+  intsToShorts(src, dst, n, scaleMode, scaleFactor);
 }
 
 void kvoScaleFloatsToShorts(const float* src, short* dst, int n, int scaleMode, int* scaleFactor) {

@@ -2,19 +2,24 @@
 //
 // scaleMode: 0 wrap, 1 saturate, 2 fixed shift then wrap, 3 fixed shift then saturate, 4 automatic
 // shift (the smallest right shift that makes every value fit; the shift is written through
-// scaleFactor). A factor s scales by 2^-s: positive shifts right, negative shifts left. For the
-// fixed modes a null scaleFactor counts as factor 0; for the automatic mode a null scaleFactor is
-// refused by the callers before they get here (these routines then just skip the store).
+// scaleFactor); any other value wraps. A factor s scales by 2^-s: positive shifts right, negative
+// shifts left. For the fixed modes a null scaleFactor counts as factor 0; for the automatic mode a
+// null scaleFactor is refused by the callers before they get here (these routines then just skip
+// the store).
 #pragma once
 
 #include <cstdint>
 
 namespace kvo {
 
-// Integer results: right shifts are arithmetic (they round toward minus infinity).
+// Integer results: right shifts are arithmetic (they round toward minus infinity). Fixed factors
+// shift right by at most 31 and left by at most 15.
 short kvoScaleIntToShort(std::int32_t value, int scaleMode, int* scaleFactor);
 void kvoScaleIntsToShorts(const std::int32_t* src, short* dst, int n, int scaleMode,
                           int* scaleFactor);
+// The same rules for 64-bit values, for exact sums that outgrow 32 bits (dot products, means).
+void kvoScaleLongsToShorts(const std::int64_t* src, short* dst, int n, int scaleMode,
+                           int* scaleFactor);
 
 // Float results: conversions round toward zero.
 void kvoScaleFloatsToShorts(const float* src, short* dst, int n, int scaleMode, int* scaleFactor);
@@ -33,6 +38,11 @@ inline bool fits(std::int64_t v) { return v >= -32768 && v <= 32767; }
 // The automatic factor for integers whose extremes are lo <= hi: 0 if all fit, otherwise p - 14
 // with p the highest set bit of the largest magnitude (32768 and 65535 give 1, 65536 gives 2).
 int autoFactor(std::int64_t lo, std::int64_t hi);
+
+// The fixed-factor store of one integer: shifted right by min(s, 31) or left by min(-s, 15), then
+// wrapped or saturated.
+short fixedWrap(std::int64_t v, int s);
+short fixedSaturate(std::int64_t v, int s);
 
 // Float to 16 bits, truncating: wrap takes the low 16 bits of the 64-bit integer (values beyond the
 // 64-bit range and NaN give the integer-indefinite value, whose low bits are 0); saturate clamps

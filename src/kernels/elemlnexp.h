@@ -1,0 +1,49 @@
+// Natural logarithm and exponential of float and double vectors.
+//
+// Both work lane-parallel in double precision at every instruction-set level, with the same
+// operations in the same order (no fused multiply-adds), so every level gives the same bits.
+// Float results are computed to about 2^-44 and rounded once: within one unit in the last place of
+// the correctly rounded result (and almost always equal to it). Double results are table-driven
+// with exactly reduced arguments, about 0.5 units in the last place.
+//
+// ln(+-0) = -inf, ln of a negative number (or -inf) is the default NaN (sign bit set),
+// ln(+inf) = +inf; exp overflows to +inf and underflows to 0; NaNs pass through.
+#pragma once
+
+#include <cstddef>
+
+#include "kernels/isa.h"
+
+namespace kvo::kern {
+
+template <Isa I, class T>
+void lnK(const T* s, T* d, std::size_t n);
+template <Isa I, class T>
+void expK(const T* s, T* d, std::size_t n);
+
+template <class T>
+void ln(const T* s, T* d, int n) {
+  KVO_DISPATCH(lnK, T)(s, d, static_cast<std::size_t>(n));
+}
+template <class T>
+void exp(const T* s, T* d, int n) {
+  KVO_DISPATCH(expK, T)(s, d, static_cast<std::size_t>(n));
+}
+
+namespace lnexp {
+
+// 2^(j/128) = hi + lo.
+struct Exp2Entry {
+  double hi, lo;
+};
+extern const Exp2Entry kExp2[128];
+
+// For c = 1 + j/128, j = 0 .. 128: invc, 1/c rounded to 8 significant bits (a multiple of 2^-8),
+// delta = c * invc - 1 (exact) and -ln(invc) = lhi + llo, lhi a multiple of 2^-42.
+struct LogEntry {
+  double invc, delta, lhi, llo;
+};
+extern const LogEntry kLog[129];
+
+}  // namespace lnexp
+}  // namespace kvo::kern

@@ -1,0 +1,2 @@
+#define KVO_ISA ::kvo::kern::Isa::Sse2
+#include "kernels/elemlnexp.inl"

@@ -1,0 +1,2 @@
+#define KVO_ISA ::kvo::kern::Isa::Avx2
+#include "kernels/stats.inl"

@@ -1,0 +1,2 @@
+#define KVO_ISA ::kvo::kern::Isa::Avx512
+#include "kernels/stats.inl"
