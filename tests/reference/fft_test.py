@@ -50,11 +50,11 @@ for order in (3, 6, 10, 13, 16):
         check(f"{fn} round trip N={n}", buf, x, tol[dtype], order)
 
     r = rng.uniform(-1, 1, n)
-    spec = np.fft.rfft(r)
-    pack = np.concatenate(([spec[0].real], np.column_stack((spec[1:-1].real, spec[1:-1].imag)).ravel(),
-                           [spec[-1].real]))
-    perm = np.concatenate(([spec[0].real, spec[-1].real],
-                           np.column_stack((spec[1:-1].real, spec[1:-1].imag)).ravel()))
+    spectrum = np.fft.rfft(r)
+    pack = np.concatenate(([spectrum[0].real], np.column_stack((spectrum[1:-1].real, spectrum[1:-1].imag)).ravel(),
+                           [spectrum[-1].real]))
+    perm = np.concatenate(([spectrum[0].real, spectrum[-1].real],
+                           np.column_stack((spectrum[1:-1].real, spectrum[1:-1].imag)).ravel()))
     for fn, dtype in (("kvosRealFftl", np.float32), ("kvodRealFftl", np.float64)):
         for flag, want_packed in ((OUT_PACK, pack), (OUT_PERM, perm)):
             buf = r.astype(dtype)
@@ -63,15 +63,15 @@ for order in (3, 6, 10, 13, 16):
     ccs = np.zeros(n + 2, np.float32)
     ccs[:n] = r
     lib.kvosRealFft(ptr(ccs), order, FORW)
-    check(f"kvosRealFft CCS N={n}", ccs[0::2] + 1j * ccs[1::2], spec, tol[np.float32], order)
+    check(f"kvosRealFft CCS N={n}", ccs[0::2] + 1j * ccs[1::2], spectrum, tol[np.float32], order)
     # Back to the signal: numpy's inverse of the spectrum as reference.
     buf = pack.astype(np.float32)
     lib.kvosCcsFftl(ptr(buf), order, INV | IN_PACK)
-    check(f"kvosCcsFftl RCPack N={n}", buf, np.fft.irfft(spec, n), tol[np.float32], order)
+    check(f"kvosCcsFftl RCPack N={n}", buf, np.fft.irfft(spectrum, n), tol[np.float32], order)
     ccs = np.zeros(n + 2)
-    ccs[0::2], ccs[1::2] = spec.real, spec.imag
+    ccs[0::2], ccs[1::2] = spectrum.real, spectrum.imag
     lib.kvodCcsFft(ptr(ccs), order, INV)
-    check(f"kvodCcsFft N={n}", ccs[:n], np.fft.irfft(spec, n), tol[np.float64], order)
+    check(f"kvodCcsFft N={n}", ccs[:n], np.fft.irfft(spectrum, n), tol[np.float64], order)
 
 for f in failures:
     print(f)
