@@ -4,6 +4,7 @@
 #include "frame/check.h"
 #include "kernels/arith.h"
 #include "kvo.h"
+#include "vector/blockforms.h"
 
 namespace {
 
@@ -12,21 +13,7 @@ constexpr const char* kModule = "kvoarith";
 using kvo::Checks;
 using kvo::Site;
 namespace kern = kvo::kern;
-
-template <class T>
-void zero(const Site& s, T* dst, int n) {
-  if (Checks(s).positive(n).notNull(dst, "dst==0")) kern::zero(dst, n);
-}
-
-template <class T>
-void set(const Site& s, T val, T* dst, int n) {
-  if (Checks(s).positive(n).notNull(dst, "dst==0")) kern::fill(val, dst, n);
-}
-
-template <class T>
-void copy(const Site& s, const T* src, T* dst, int n) {
-  if (Checks(s).positive(n).notNull(src, "src==0").notNull(dst, "dst==0")) kern::copy(src, dst, n);
-}
+namespace forms = kvo::forms;
 
 // Form 1: dst = dst op val.
 template <class Op, class T>
@@ -48,38 +35,6 @@ void form3(const Site& s, const T* a, const T* b, T* dst, int n, const char* aMe
            const char* bMessage = "srcB==0") {
   if (Checks(s).positive(n).notNull(a, aMessage).notNull(b, bMessage).notNull(dst, "dst==0")) {
     kern::binary<Op>(a, b, dst, n);
-  }
-}
-
-template <class Neg, class T>
-void conj2(const Site& s, const T* src, T* dst, int n) {
-  if (Checks(s).positive(n).notNull(src, "src==0").notNull(dst, "dst==0")) {
-    kern::conj<Neg>(src, dst, n);
-  }
-}
-
-template <class Neg, class T>
-void conj1(const Site& s, T* vec, int n) {
-  if (Checks(s).positive(n).notNull(vec, "vec==0")) kern::conj<Neg>(vec, vec, n);
-}
-
-template <class T>
-void conjFlip2(const Site& s, const T* src, T* dst, int n) {
-  if (Checks(s).positive(n).notNull(src, "src==0").notNull(dst, "dst==0")) {
-    kern::conjFlip<kern::FlipSign>(src, dst, n);
-  }
-}
-
-template <class Neg, class T>
-void conjExtend1(const Site& s, T* vec, int n) {
-  if (Checks(s).positive(n).notNull(vec, "vec==0")) kern::conjExtend<Neg>(vec, n);
-}
-
-template <class Neg, class T>
-void conjExtend2(const Site& s, const T* src, T* dst, int n) {
-  if (Checks(s).positive(n).notNull(src, "src==0").notNull(dst, "dst==0")) {
-    kern::copy(src, dst, n);
-    kern::conjExtend<Neg>(dst, n);
   }
 }
 
@@ -109,28 +64,34 @@ using CD = ComplexDouble;
 
 extern "C" {
 
-KVO_API void KVO_CALL kvosbZero(float* dst, int n) { zero(KVO_SITE, dst, n); }
-KVO_API void KVO_CALL kvocbZero(CF* dst, int n) { zero(KVO_SITE, dst, n); }
-KVO_API void KVO_CALL kvodbZero(double* dst, int n) { zero(KVO_SITE, dst, n); }
-KVO_API void KVO_CALL kvozbZero(CD* dst, int n) { zero(KVO_SITE, dst, n); }
+KVO_API void KVO_CALL kvosbZero(float* dst, int n) { forms::zero(KVO_SITE, dst, n); }
+KVO_API void KVO_CALL kvocbZero(CF* dst, int n) { forms::zero(KVO_SITE, dst, n); }
+KVO_API void KVO_CALL kvodbZero(double* dst, int n) { forms::zero(KVO_SITE, dst, n); }
+KVO_API void KVO_CALL kvozbZero(CD* dst, int n) { forms::zero(KVO_SITE, dst, n); }
 
-KVO_API void KVO_CALL kvosbSet(float val, float* dst, int n) { set(KVO_SITE, val, dst, n); }
+KVO_API void KVO_CALL kvosbSet(float val, float* dst, int n) { forms::set(KVO_SITE, val, dst, n); }
 KVO_API void KVO_CALL kvocbSet(float re, float im, CF* dst, int n) {
-  set(KVO_SITE, CF{re, im}, dst, n);
+  forms::set(KVO_SITE, CF{re, im}, dst, n);
 }
-KVO_API void KVO_CALL kvodbSet(double val, double* dst, int n) { set(KVO_SITE, val, dst, n); }
+KVO_API void KVO_CALL kvodbSet(double val, double* dst, int n) {
+  forms::set(KVO_SITE, val, dst, n);
+}
 KVO_API void KVO_CALL kvozbSet(double re, double im, CD* dst, int n) {
-  set(KVO_SITE, CD{re, im}, dst, n);
+  forms::set(KVO_SITE, CD{re, im}, dst, n);
 }
 
 KVO_API void KVO_CALL kvosbCopy(const float* src, float* dst, int n) {
-  copy(KVO_SITE, src, dst, n);
+  forms::copy(KVO_SITE, src, dst, n);
 }
-KVO_API void KVO_CALL kvocbCopy(const CF* src, CF* dst, int n) { copy(KVO_SITE, src, dst, n); }
+KVO_API void KVO_CALL kvocbCopy(const CF* src, CF* dst, int n) {
+  forms::copy(KVO_SITE, src, dst, n);
+}
 KVO_API void KVO_CALL kvodbCopy(const double* src, double* dst, int n) {
-  copy(KVO_SITE, src, dst, n);
+  forms::copy(KVO_SITE, src, dst, n);
 }
-KVO_API void KVO_CALL kvozbCopy(const CD* src, CD* dst, int n) { copy(KVO_SITE, src, dst, n); }
+KVO_API void KVO_CALL kvozbCopy(const CD* src, CD* dst, int n) {
+  forms::copy(KVO_SITE, src, dst, n);
+}
 
 KVO_API void KVO_CALL kvosbAdd1(float val, float* dst, int n) { form1<Add>(KVO_SITE, val, dst, n); }
 KVO_API void KVO_CALL kvocbAdd1(CF val, CF* dst, int n) { form1<Add>(KVO_SITE, val, dst, n); }
@@ -225,28 +186,32 @@ KVO_API void KVO_CALL kvozbMpy3(const CD* srcA, const CD* srcB, CD* dst, int n) 
   form3<Mpy>(KVO_SITE, srcA, srcB, dst, n);
 }
 
-KVO_API void KVO_CALL kvocbConj1(CF* vec, int n) { conj1<FlipSign>(KVO_SITE, vec, n); }
-KVO_API void KVO_CALL kvozbConj1(CD* vec, int n) { conj1<FlipSign>(KVO_SITE, vec, n); }
+KVO_API void KVO_CALL kvocbConj1(CF* vec, int n) { forms::conj1<FlipSign>(KVO_SITE, vec, n); }
+KVO_API void KVO_CALL kvozbConj1(CD* vec, int n) { forms::conj1<FlipSign>(KVO_SITE, vec, n); }
 KVO_API void KVO_CALL kvocbConj2(const CF* src, CF* dst, int n) {
-  conj2<FlipSign>(KVO_SITE, src, dst, n);
+  forms::conj2<FlipSign>(KVO_SITE, src, dst, n);
 }
 KVO_API void KVO_CALL kvozbConj2(const CD* src, CD* dst, int n) {
-  conj2<FlipSign>(KVO_SITE, src, dst, n);
+  forms::conj2<FlipSign>(KVO_SITE, src, dst, n);
 }
 KVO_API void KVO_CALL kvocbConjFlip2(const CF* src, CF* dst, int n) {
-  conjFlip2(KVO_SITE, src, dst, n);
+  forms::conjFlip2<FlipSign>(KVO_SITE, src, dst, n);
 }
 KVO_API void KVO_CALL kvozbConjFlip2(const CD* src, CD* dst, int n) {
-  conjFlip2(KVO_SITE, src, dst, n);
+  forms::conjFlip2<FlipSign>(KVO_SITE, src, dst, n);
 }
 // The float Extend forms flip the sign bit; the double ones compute 0 - im, keeping +0.
-KVO_API void KVO_CALL kvocbConjExtend1(CF* vec, int n) { conjExtend1<FlipSign>(KVO_SITE, vec, n); }
-KVO_API void KVO_CALL kvozbConjExtend1(CD* vec, int n) { conjExtend1<ZeroMinus>(KVO_SITE, vec, n); }
+KVO_API void KVO_CALL kvocbConjExtend1(CF* vec, int n) {
+  forms::conjExtend1<FlipSign>(KVO_SITE, vec, n);
+}
+KVO_API void KVO_CALL kvozbConjExtend1(CD* vec, int n) {
+  forms::conjExtend1<ZeroMinus>(KVO_SITE, vec, n);
+}
 KVO_API void KVO_CALL kvocbConjExtend2(const CF* src, CF* dst, int n) {
-  conjExtend2<FlipSign>(KVO_SITE, src, dst, n);
+  forms::conjExtend2<FlipSign>(KVO_SITE, src, dst, n);
 }
 KVO_API void KVO_CALL kvozbConjExtend2(const CD* src, CD* dst, int n) {
-  conjExtend2<ZeroMinus>(KVO_SITE, src, dst, n);
+  forms::conjExtend2<ZeroMinus>(KVO_SITE, src, dst, n);
 }
 
 KVO_API CF KVO_CALL kvocAdd(CF a, CF b) { return Add::apply(a, b); }

@@ -3,6 +3,7 @@
 #include "kernels/arith.h"
 #include "kernels/arithw.h"
 #include "kvo.h"
+#include "vector/blockforms.h"
 
 namespace {
 
@@ -11,6 +12,7 @@ constexpr const char* kModule = "kvoaritw";
 using kvo::Checks;
 using kvo::Site;
 namespace kern = kvo::kern;
+namespace forms = kvo::forms;
 using CS = ComplexShort;
 
 // Factors are taken modulo 32, as shift counts of 32-bit registers are: a positive factor shifts
@@ -78,12 +80,6 @@ void form3(const Site& s, const T* a, const T* b, T* dst, int n, int mode, int* 
 // The negated imaginary part wraps: -(-32768) stays -32768.
 using kern::FlipSign;
 
-void conj2(const Site& s, const CS* src, CS* dst, int n) {
-  if (Checks(s).positive(n).notNull(src, "src==0").notNull(dst, "dst==0")) {
-    kern::conj<FlipSign>(src, dst, n);
-  }
-}
-
 // The scalar operations run the block operation on one element; its failure is passed up as a
 // back-trace report, and the result is what was stored by then (0 when the block refused).
 using BlockOp = void(KVO_CALL*)(const CS*, const CS*, CS*, int, int, int*);
@@ -118,27 +114,17 @@ using kern::Sub;
 
 extern "C" {
 
-KVO_API void KVO_CALL kvowbZero(short* dst, int n) {
-  if (KVO_CHECKS.positive(n).notNull(dst, "dst==0")) kern::zero(dst, n);
-}
-KVO_API void KVO_CALL kvovbZero(CS* dst, int n) {
-  if (KVO_CHECKS.positive(n).notNull(dst, "dst==0")) kern::zero(dst, n);
-}
-KVO_API void KVO_CALL kvowbSet(short val, short* dst, int n) {
-  if (KVO_CHECKS.positive(n).notNull(dst, "dst==0")) kern::fill(val, dst, n);
-}
+KVO_API void KVO_CALL kvowbZero(short* dst, int n) { forms::zero(KVO_SITE, dst, n); }
+KVO_API void KVO_CALL kvovbZero(CS* dst, int n) { forms::zero(KVO_SITE, dst, n); }
+KVO_API void KVO_CALL kvowbSet(short val, short* dst, int n) { forms::set(KVO_SITE, val, dst, n); }
 KVO_API void KVO_CALL kvovbSet(short re, short im, CS* dst, int n) {
-  if (KVO_CHECKS.positive(n).notNull(dst, "dst==0")) kern::fill(CS{re, im}, dst, n);
+  forms::set(KVO_SITE, CS{re, im}, dst, n);
 }
 KVO_API void KVO_CALL kvowbCopy(const short* src, short* dst, int n) {
-  if (KVO_CHECKS.positive(n).notNull(src, "src==0").notNull(dst, "dst==0")) {
-    kern::copy(src, dst, n);
-  }
+  forms::copy(KVO_SITE, src, dst, n);
 }
 KVO_API void KVO_CALL kvovbCopy(const CS* src, CS* dst, int n) {
-  if (KVO_CHECKS.positive(n).notNull(src, "src==0").notNull(dst, "dst==0")) {
-    kern::copy(src, dst, n);
-  }
+  forms::copy(KVO_SITE, src, dst, n);
 }
 
 KVO_API void KVO_CALL kvowbAdd1(short val, short* dst, int n, int scaleMode, int* scaleFactor) {
@@ -207,23 +193,18 @@ KVO_API void KVO_CALL kvovbMpy3(const CS* srcA, const CS* srcB, CS* dst, int n, 
   form3<Mpy>(KVO_SITE, srcA, srcB, dst, n, scaleMode, scaleFactor);
 }
 
-KVO_API void KVO_CALL kvovbConj1(CS* vec, int n) {
-  if (KVO_CHECKS.positive(n).notNull(vec, "vec==0")) kern::conj<FlipSign>(vec, vec, n);
+KVO_API void KVO_CALL kvovbConj1(CS* vec, int n) { forms::conj1<FlipSign>(KVO_SITE, vec, n); }
+KVO_API void KVO_CALL kvovbConj2(const CS* src, CS* dst, int n) {
+  forms::conj2<FlipSign>(KVO_SITE, src, dst, n);
 }
-KVO_API void KVO_CALL kvovbConj2(const CS* src, CS* dst, int n) { conj2(KVO_SITE, src, dst, n); }
 KVO_API void KVO_CALL kvovbConjFlip2(const CS* src, CS* dst, int n) {
-  if (KVO_CHECKS.positive(n).notNull(src, "src==0").notNull(dst, "dst==0")) {
-    kern::conjFlip<FlipSign>(src, dst, n);
-  }
+  forms::conjFlip2<FlipSign>(KVO_SITE, src, dst, n);
 }
 KVO_API void KVO_CALL kvovbConjExtend1(CS* vec, int n) {
-  if (KVO_CHECKS.positive(n).notNull(vec, "vec==0")) kern::conjExtend<FlipSign>(vec, n);
+  forms::conjExtend1<FlipSign>(KVO_SITE, vec, n);
 }
 KVO_API void KVO_CALL kvovbConjExtend2(const CS* src, CS* dst, int n) {
-  if (KVO_CHECKS.positive(n).notNull(src, "src==0").notNull(dst, "dst==0")) {
-    kern::copy(src, dst, n);
-    kern::conjExtend<FlipSign>(dst, n);
-  }
+  forms::conjExtend2<FlipSign>(KVO_SITE, src, dst, n);
 }
 
 KVO_API CS KVO_CALL kvovAdd(CS a, CS b, int scaleMode, int* scaleFactor) {
