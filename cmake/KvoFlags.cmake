@@ -24,22 +24,51 @@ if(KVO_SANITIZE)
   add_link_options(${KVO_SANITIZER_FLAGS})
 endif()
 
-# Kernel files named <family>_avx2.cpp / <family>_avx512.cpp are compiled for that level; the
-# dispatcher only calls them on processors that have it. KVO_WIDE_VECTOR_FLAGS adds per-target
-# options for those files (see KvoWindows.cmake).
-function(kvo_set_isa_flags sources)
-  foreach(src IN LISTS sources)
-    if(src MATCHES "_avx2\\.cpp$")
-      set(flags -mavx2 -mfma ${KVO_WIDE_VECTOR_FLAGS})
-      set_source_files_properties(${src} PROPERTIES COMPILE_OPTIONS "${flags}")
-    elseif(src MATCHES "_avx512\\.cpp$")
-      set(flags -mavx512f -mavx512dq -mavx512bw -mavx512vl -mfma -mprefer-vector-width=512
-                ${KVO_WIDE_VECTOR_FLAGS})
-      if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-        # GCC 12's AVX-512 intrinsic headers trip -Wmaybe-uninitialized on their own placeholders.
-        list(APPEND flags -Wno-maybe-uninitialized)
+# Per-level kernels. Every src/kernels/<family>/<name>.inl is written once as templates over the
+# instruction-set level; for each level the build writes a translation unit <name>_<level>.cpp that
+# defines KVO_ISA and includes it, compiled with that level's target flags. The dispatcher only
+# calls a level's code on processors that have it. KVO_WIDE_VECTOR_FLAGS adds per-target options
+# for the wide levels (see KvoWindows.cmake).
+set(KVO_ISA_LEVELS sse2 avx2 avx512)
+set(KVO_ISA_ENUM_sse2 Sse2)
+set(KVO_ISA_ENUM_avx2 Avx2)
+set(KVO_ISA_ENUM_avx512 Avx512)
+set(KVO_ISA_FLAGS_sse2 "")
+set(KVO_ISA_FLAGS_avx2 -mavx2 -mfma)
+set(KVO_ISA_FLAGS_avx512 -mavx512f -mavx512dq -mavx512bw -mavx512vl -mfma
+                         -mprefer-vector-width=512)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # GCC 12's AVX-512 intrinsic headers trip -Wmaybe-uninitialized on their own placeholders.
+  list(APPEND KVO_ISA_FLAGS_avx512 -Wno-maybe-uninitialized)
+endif()
+
+# Appends to `out` the generated per-level translation units of the kernel templates `inls`
+# (paths relative to `root`, e.g. vector/arith.inl).
+function(kvo_isa_sources out root)
+  set(generated)
+  foreach(inl IN LISTS ARGN)
+    file(RELATIVE_PATH rel ${root} ${inl})
+    string(REGEX REPLACE "\\.inl$" "" stem ${rel})
+    foreach(level IN LISTS KVO_ISA_LEVELS)
+      set(tu ${CMAKE_BINARY_DIR}/kernels/${stem}_${level}.cpp)
+      set(text "#define KVO_ISA ::kvo::kern::Isa::${KVO_ISA_ENUM_${level}}\n#include \"kernels/${rel}\"\n")
+      # Rewritten only when its text changes, so a fresh configure rebuilds nothing.
+      if(EXISTS ${tu})
+        file(READ ${tu} old)
+      else()
+        set(old "")
       endif()
-      set_source_files_properties(${src} PROPERTIES COMPILE_OPTIONS "${flags}")
-    endif()
+      if(NOT old STREQUAL text)
+        file(WRITE ${tu} "${text}")
+      endif()
+      set(flags ${KVO_ISA_FLAGS_${level}})
+      if(NOT level STREQUAL "sse2")
+        list(APPEND flags ${KVO_WIDE_VECTOR_FLAGS})
+      endif()
+      set_source_files_properties(${tu} PROPERTIES COMPILE_OPTIONS "${flags}"
+                                                   OBJECT_DEPENDS ${inl})
+      list(APPEND generated ${tu})
+    endforeach()
   endforeach()
+  set(${out} ${${out}} ${generated} PARENT_SCOPE)
 endfunction()

@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "kernels/scale.h"
+#include "kernels/vector/scale.h"
 #include "support/kvo_test.h"
 
 namespace {

@@ -1,10 +1,11 @@
 // Run-time choice of the instruction-set level of the hot kernels.
 //
-// A kernel family is written once as templates in a .inl file that three translation units include:
-// <family>_sse2.cpp, <family>_avx2.cpp and <family>_avx512.cpp, compiled with the matching target
-// flags (the build derives them from the file name). Each of these defines KVO_ISA before including
-// the .inl and explicitly instantiates the family's templates for that level; callers go through
-// KVO_DISPATCH, which picks the instantiation for the level in use.
+// A kernel family is written once as templates in src/kernels/<family>/<name>.inl. The build
+// generates one translation unit per level from each .inl (<name>_sse2.cpp, <name>_avx2.cpp,
+// <name>_avx512.cpp, compiled with the matching target flags); each defines KVO_ISA before
+// including the .inl, which explicitly instantiates the family's templates for that level. Callers
+// go through KVO_DISPATCH, which picks the instantiation for the level in use. A new kernel file
+// therefore needs no build edits and no stub files: adding the .inl is enough.
 //
 // Rules for the .inl files: everything they define either takes the Isa as a template argument or
 // has internal linkage (an unnamed namespace, or `static`), so no function compiled for one level

@@ -9,8 +9,8 @@
 #include <initializer_list>
 
 #include "frame/check.h"
-#include "kernels/arith.h"
-#include "kernels/fft.h"
+#include "kernels/vector/arith.h"
+#include "kernels/transform/fft.h"
 #include "kvo.h"
 #include "transform/tables.h"
 

@@ -11,7 +11,7 @@
 
 #include "frame/check.h"
 #include "frame/context.h"
-#include "kernels/fft.h"
+#include "kernels/transform/fft.h"
 #include "kvo.h"
 #include "transform/tables.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "frame/check.h"
-#include "kernels/arith.h"
+#include "kernels/vector/arith.h"
 
 namespace kvo::forms {
 

@@ -8,7 +8,7 @@
 #include <type_traits>
 
 #include "frame/check.h"
-#include "kernels/cvt.h"
+#include "kernels/vector/cvt.h"
 #include "kvo.h"
 
 namespace kvo::cvt {

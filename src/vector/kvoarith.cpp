@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "frame/check.h"
-#include "kernels/arith.h"
+#include "kernels/vector/arith.h"
 #include "kvo.h"
 #include "vector/blockforms.h"
 

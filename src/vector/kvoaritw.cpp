@@ -1,7 +1,7 @@
 // 16-bit block arithmetic with scale modes, and ComplexShort scalar operations (module kvoaritw).
 #include "frame/check.h"
-#include "kernels/arith.h"
-#include "kernels/arithw.h"
+#include "kernels/vector/arith.h"
+#include "kernels/vector/arithw.h"
 #include "kvo.h"
 #include "vector/blockforms.h"
 

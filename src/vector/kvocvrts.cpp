@@ -1,6 +1,6 @@
 // Conversions of float data (module kvocvrts): float to and from integer and fixed point, and the
 // split, polar forms, magnitude, phase and power spectrum of complex float data.
-#include "kernels/cvt.h"
+#include "kernels/vector/cvt.h"
 #include "vector/convert.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "kernels/cvt.h"
-#include "kernels/scale.h"
+#include "kernels/vector/cvt.h"
+#include "kernels/vector/scale.h"
 #include "vector/convert.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <type_traits>
 
 #include "frame/check.h"
-#include "kernels/stats.h"
+#include "kernels/vector/stats.h"
 #include "kvo.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <type_traits>
 
 #include "frame/check.h"
-#include "kernels/scale.h"
-#include "kernels/stats.h"
+#include "kernels/vector/scale.h"
+#include "kernels/vector/stats.h"
 #include "kvo.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "frame/check.h"
-#include "kernels/law.h"
+#include "kernels/vector/law.h"
 #include "kvo.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Natural logarithm and exponential of float and double vectors (module kvolnexp).
 #include "frame/check.h"
-#include "kernels/elemlnexp.h"
+#include "kernels/vector/elemlnexp.h"
 #include "kvo.h"
 #include "vector/elemforms.h"
 

@@ -2,8 +2,8 @@
 #include <cstdint>
 
 #include "frame/check.h"
-#include "kernels/elem.h"
-#include "kernels/scale.h"
+#include "kernels/vector/elem.h"
+#include "kernels/vector/scale.h"
 #include "kvo.h"
 #include "vector/elemforms.h"
 

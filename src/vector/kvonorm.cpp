@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "frame/check.h"
-#include "kernels/stats.h"
+#include "kernels/vector/stats.h"
 #include "kvo.h"
 
 namespace {

@@ -1,11 +1,11 @@
 // Element functions Sqr, Sqrt, Thresh, InvThresh and Abs, and the vector statistics Mean, StdDev,
 // Max and Min (module kvovec).
 #include "frame/check.h"
-#include "kernels/arith.h"
-#include "kernels/arithw.h"
-#include "kernels/elem.h"
-#include "kernels/scale.h"
-#include "kernels/stats.h"
+#include "kernels/vector/arith.h"
+#include "kernels/vector/arithw.h"
+#include "kernels/vector/elem.h"
+#include "kernels/vector/scale.h"
+#include "kernels/vector/stats.h"
 #include "kvo.h"
 #include "vector/elemforms.h"
 

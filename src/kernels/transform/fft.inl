@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "kernels/fft.h"
+#include "kernels/transform/fft.h"
 
 namespace kvo::kern {
 namespace {

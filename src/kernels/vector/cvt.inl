@@ -20,7 +20,7 @@
 #include <limits>
 #include <type_traits>
 
-#include "kernels/cvt.h"
+#include "kernels/vector/cvt.h"
 
 namespace kvo::kern {
 namespace {

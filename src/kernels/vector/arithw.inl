@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "kernels/arithw.h"
-#include "kernels/arithw_simd.h"
+#include "kernels/vector/arithw.h"
+#include "kernels/vector/arithw_simd.h"
 
 namespace kvo::kern {
 namespace {

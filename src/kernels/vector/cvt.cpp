@@ -1,4 +1,4 @@
-#include "kernels/cvt.h"
+#include "kernels/vector/cvt.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "kernels/arith.h"
+#include "kernels/vector/arith.h"
 
 namespace kvo::kern {
 namespace {

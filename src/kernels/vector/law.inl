@@ -21,7 +21,7 @@
 #include <limits>
 #include <type_traits>
 
-#include "kernels/law.h"
+#include "kernels/vector/law.h"
 
 namespace kvo::kern {
 namespace {

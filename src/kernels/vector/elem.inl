@@ -9,8 +9,8 @@
 #include <limits>
 #include <type_traits>
 
-#include "kernels/elem.h"
-#include "kernels/elem_lanes.h"
+#include "kernels/vector/elem.h"
+#include "kernels/vector/elem_lanes.h"
 
 namespace kvo::kern {
 namespace {

@@ -1,6 +1,6 @@
 // Tables of the float and double logarithm and exponential (see elemlnexp.h), computed with 80
 // decimal digits and rounded to the nearest double: hi the value, lo the rest.
-#include "kernels/elemlnexp.h"
+#include "kernels/vector/elemlnexp.h"
 
 namespace kvo::kern::lnexp {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "kernels/elem_lanes.h"
-#include "kernels/elemlnexp.h"
+#include "kernels/vector/elem_lanes.h"
+#include "kernels/vector/elemlnexp.h"
 
 namespace kvo::kern {
 namespace {

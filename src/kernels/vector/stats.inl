@@ -9,8 +9,8 @@
 #include <limits>
 #include <type_traits>
 
-#include "kernels/arithw_simd.h"
-#include "kernels/stats.h"
+#include "kernels/vector/arithw_simd.h"
+#include "kernels/vector/stats.h"
 
 namespace kvo::kern {
 namespace {

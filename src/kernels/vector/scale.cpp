@@ -1,4 +1,4 @@
-#include "kernels/scale.h"
+#include "kernels/vector/scale.h"
 
 #include <bit>
 #include <cmath>

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "kernels/fft.h"
+#include "kernels/transform/fft.h"
 
 namespace kvo::kern {
 namespace {

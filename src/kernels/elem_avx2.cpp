@@ -1,2 +1,0 @@
-#define KVO_ISA ::kvo::kern::Isa::Avx2
-#include "kernels/elem.inl"

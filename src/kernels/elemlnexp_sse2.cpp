@@ -1,2 +1,0 @@
-#define KVO_ISA ::kvo::kern::Isa::Sse2
-#include "kernels/elemlnexp.inl"

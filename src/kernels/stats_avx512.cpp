@@ -1,2 +1,0 @@
-#define KVO_ISA ::kvo::kern::Isa::Avx512
-#include "kernels/stats.inl"
