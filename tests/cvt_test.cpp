@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <random>
 #include <string>
@@ -321,6 +322,75 @@ TEST_F(ConversionChecks, FlagConversionsReportEveryFailure) {
   expectReport(-5, "kvosbS15FixToFloat", "len<=0", "kvocvrts");
 }
 
+// Boundary widths and fraction sizes: refused with the size or fractBits report, nothing written,
+// and no arithmetic on the width before it is known to be valid (the sanitizer build checks that).
+TEST_F(ConversionChecks, BoundaryWidthsAndFractionBits) {
+  const float fsrc[3] = {1, -2, 3};
+  const double dsrc[3] = {1, -2, 3};
+  struct Case {
+    const char* name;
+    std::function<void(void*, int, int)> call;  // (buffer, width, fractBits)
+    const char* sizeMessage;
+  };
+  std::vector<float> fdst(3);
+  std::vector<double> ddst(3);
+  const Case cases[] = {
+      {"kvosbFloatToInt",
+       [&](void* b, int w, int) { kvosbFloatToInt(fsrc, b, 3, w, KVO_RoundNearest); },
+       "Invalid size of an integer"},
+      {"kvodbFloatToInt",
+       [&](void* b, int w, int) { kvodbFloatToInt(dsrc, b, 3, w, KVO_RoundNearest); },
+       "Invalid size of an integer"},
+      {"kvosbIntToFloat", [&](void* b, int w, int) { kvosbIntToFloat(b, fdst.data(), 3, w, 0); },
+       "Invalid size of an integer"},
+      {"kvodbIntToFloat", [&](void* b, int w, int) { kvodbIntToFloat(b, ddst.data(), 3, w, 0); },
+       "Invalid size of an integer"},
+      {"kvosbFloatToFix",
+       [&](void* b, int w, int f) { kvosbFloatToFix(fsrc, b, 3, w, f, KVO_RoundNearest); },
+       "Invalid size of a fix-point"},
+      {"kvodbFloatToFix",
+       [&](void* b, int w, int f) { kvodbFloatToFix(dsrc, b, 3, w, f, KVO_RoundNearest); },
+       "Invalid size of a fix-point"},
+      {"kvosbFixToFloat",
+       [&](void* b, int w, int f) { kvosbFixToFloat(b, fdst.data(), 3, w, f, 0); },
+       "Invalid size of a fix-point"},
+      {"kvodbFixToFloat",
+       [&](void* b, int w, int f) { kvodbFixToFloat(b, ddst.data(), 3, w, f, 0); },
+       "Invalid size of a fix-point"},
+  };
+  const int bounds[] = {INT_MIN, -1, 0, 7, 8, 16, 31, 32, 33, INT_MAX};
+  for (const Case& c : cases) {
+    const bool fix = std::string(c.sizeMessage).find("fix") != std::string::npos;
+    for (int width : bounds) {
+      for (int fract :
+           fix ? std::vector<int>(std::begin(bounds), std::end(bounds)) : std::vector<int>{0}) {
+        SCOPED_TRACE(std::string(c.name) + " width " + std::to_string(width) + " fract " +
+                     std::to_string(fract));
+        auto buf = sentinel<std::int32_t>(3);
+        const bool toFloat = std::string(c.name).find("ToFloat") != std::string::npos;
+        if (!toFloat) c.call(buf.data(), width, fract);
+        std::vector<std::string> want;
+        const bool widthOk = width == 8 || width == 16 || width == 32;
+        if (!widthOk) want.push_back(c.sizeMessage);
+        if (fract < 0 || (widthOk && fract > width - 1)) want.push_back("Invalid fractBits");
+        if (toFloat) {  // reads the buffer: give it defined values, then watch the output
+          std::vector<std::int32_t> in = {1, 2, 3};
+          fdst.assign(3, -7.0f);
+          ddst.assign(3, -7.0);
+          c.call(in.data(), width, fract);
+          if (!want.empty()) {
+            EXPECT_EQ(fdst, std::vector<float>(3, -7.0f));
+            EXPECT_EQ(ddst, std::vector<double>(3, -7.0));
+          }
+        } else if (!want.empty()) {
+          EXPECT_TRUE(isSentinel(buf));
+        }
+        EXPECT_EQ(messages(), want);
+      }
+    }
+  }
+}
+
 // ---- complex data ----
 
 template <class C, class R>
@@ -458,7 +528,7 @@ TEST(Complex16, Phase) {
 // floor(sqrt(p) * 2^-s)).
 std::int64_t exact16(bool mag, std::int64_t p, int s) {
   const long double v = mag ? std::sqrt((long double)p) : (long double)p;
-  return std::int64_t(std::floor(std::ldexp(v, -(s > 0 ? std::min(s, 31) : -std::min(-s, 15)))));
+  return std::int64_t(std::floor(std::ldexp(v, -std::clamp(s, -15, 31))));
 }
 short wrap16(std::int64_t v) { return short(std::uint16_t(v)); }
 short sat16(std::int64_t v) { return short(std::clamp<std::int64_t>(v, -32768, 32767)); }
@@ -475,7 +545,7 @@ TEST(Complex16, MagnitudeAndPowerUnderEveryScaleMode) {
     const auto f = mag ? kvovbMag : kvovbPowerSpectr;
     const auto fr = mag ? kvowbrMag : kvowbrPowerSpectr;
     for (int mode : {0, 1, 2, 3, 4}) {
-      for (int start : {-20, -3, 0, 2, 40}) {
+      for (int start : {INT_MIN, -20, -3, -1, 0, 2, 32, 33, 40, INT_MAX}) {
         int factor = start, factorR = start;
         f(src.data(), out.data(), n, mode, &factor);
         fr(re.data(), im.data(), outR.data(), n, mode, &factorR);

@@ -30,8 +30,10 @@ inline bool checkAll(const Site& s, int len, const void* src, const void* dst, i
   Checks c(s, false);
   c.positive(len, "len<=0").notNull(src, "src==0").notNull(dst, "dst==0");
   c.require(validWidth(width), widthMessage).require(flagsOk, "Invalid conversion flag");
-  const int top = isUnsigned ? width : width - 1;
-  c.require(fractBits >= 0 && (!validWidth(width) || fractBits <= top), "Invalid fractBits");
+  // The top bit follows from the width only once the width is known to be valid.
+  const bool fractOk =
+      fractBits >= 0 && (!validWidth(width) || fractBits <= (isUnsigned ? width : width - 1));
+  c.require(fractOk, "Invalid fractBits");
   return c.ok();
 }
 

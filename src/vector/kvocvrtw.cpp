@@ -33,13 +33,13 @@ std::uint64_t isqrt(std::uint64_t x) {
 template <Pair P>
 std::int64_t scaled(std::int64_t p, int s) {
   if (s >= 0) {
-    const int right = std::min(s, 31);
+    const int right = kvo::scale::rightShift(s);
     if constexpr (P == Pair::Mag) {
       p = static_cast<std::int64_t>(isqrt(static_cast<std::uint64_t>(p)));
     }
     return p >> right;
   }
-  const int left = std::min(-s, 15);
+  const int left = kvo::scale::leftShift(s);
   if constexpr (P == Pair::Mag) {
     return static_cast<std::int64_t>(isqrt(static_cast<std::uint64_t>(p) << (2 * left)));
   }

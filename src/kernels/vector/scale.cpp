@@ -15,13 +15,6 @@ int autoFactor(std::int64_t lo, std::int64_t hi) {
   return p - 14;
 }
 
-namespace {
-
-int rightShift(int s) { return s < 31 ? s : 31; }
-int leftShift(int s) { return s < -15 ? 15 : -s; }  // no negation of INT_MIN
-
-}  // namespace
-
 short fixedWrap(std::int64_t v, int s) {
   if (s > 0) return wrap(v >> rightShift(s));
   if (s < 0) return wrap(static_cast<std::int64_t>(static_cast<std::uint64_t>(v) << leftShift(s)));

@@ -39,6 +39,11 @@ inline bool fits(std::int64_t v) { return v >= -32768 && v <= 32767; }
 // with p the highest set bit of the largest magnitude (32768 and 65535 give 1, 65536 gives 2).
 int autoFactor(std::int64_t lo, std::int64_t hi);
 
+// The shift counts of a fixed factor s: right by min(s, 31) for s > 0, left by min(-s, 15) for
+// s < 0. The left count is clamped before it is negated, so INT_MIN is safe.
+inline int rightShift(int s) { return s < 31 ? s : 31; }
+inline int leftShift(int s) { return s < -15 ? 15 : -s; }
+
 // The fixed-factor store of one integer: shifted right by min(s, 31) or left by min(-s, 15), then
 // wrapped or saturated.
 short fixedWrap(std::int64_t v, int s);
