@@ -13,7 +13,8 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc \
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure
 
-cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVO_SANITIZE=ON \
+# The sanitizer build also takes KVO_ISA from the environment, so it can run the suite per level.
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVO_SANITIZE=ON -DKVO_ENV_ISA=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

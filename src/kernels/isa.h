@@ -20,8 +20,9 @@ namespace detail {
 extern Isa g_isa;
 }
 
-// The level in use: the best the processor and the operating system support, lowered by the
-// KVO_ISA environment variable ("sse2", "avx2", "avx512") when it is set at load time.
+// The level in use: the best the processor and the operating system support. Builds with the
+// KVO_ENV_ISA option (tests and benchmarks only) also read the KVO_ISA environment variable
+// ("sse2", "avx2") at load time to lower it; the default build reads no environment.
 inline Isa isa() { return detail::g_isa; }
 Isa hardwareIsa();
 // Chooses the level for the process (clamped to hardwareIsa()); for tests and benchmarks.
