@@ -8,7 +8,7 @@
 set -eu
 
 build="cmake make g++ gcc"
-test="$build clang libclang-rt-14-dev libgtest-dev libgmock-dev python3 python3-numpy python3-scipy python3-pywt"
+test="$build pkgconf clang libclang-rt-14-dev libgtest-dev libgmock-dev python3 python3-numpy python3-scipy python3-pywt"
 bench="$test libbenchmark-dev libfftw3-dev libkissfft-dev libliquid-dev libopenblas-dev"
 windows_build="cmake make googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix"
 windows="$windows_build wine wine64"

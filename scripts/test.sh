@@ -12,6 +12,8 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc \
   -DCMAKE_CXX_COMPILER=g++
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure
+# What a user does on day one: install to a fresh prefix, build an application both ways.
+scripts/consumer.sh build/release
 
 # The sanitizer build also takes KVO_ISA from the environment, so it can run the suite per level.
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVO_SANITIZE=ON -DKVO_ENV_ISA=ON \
