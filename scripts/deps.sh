@@ -5,6 +5,7 @@
 #   scripts/deps.sh bench   the above, Google Benchmark and the peer libraries
 #   scripts/deps.sh windows-build   CMake, GoogleTest's sources, the MinGW-w64 cross compilers
 #   scripts/deps.sh windows the above and Wine for the 64-bit test run
+#   scripts/deps.sh docs    Doxygen, for scripts/docs.sh
 set -eu
 
 build="cmake make g++ gcc"
@@ -12,6 +13,7 @@ test="$build pkgconf clang libclang-rt-14-dev libgtest-dev libgmock-dev python3 
 bench="$test libbenchmark-dev libfftw3-dev libkissfft-dev libliquid-dev libopenblas-dev"
 windows_build="cmake make googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix"
 windows="$windows_build wine wine64"
+docs="doxygen python3"
 
 case "${1:-build}" in
   build) wanted=$build ;;
@@ -19,7 +21,8 @@ case "${1:-build}" in
   bench) wanted=$bench ;;
   windows-build) wanted=$windows_build ;;
   windows) wanted=$windows ;;
-  *) echo "usage: $0 build|test|bench|windows-build|windows" >&2; exit 2 ;;
+  docs) wanted=$docs ;;
+  *) echo "usage: $0 build|test|bench|windows-build|windows|docs" >&2; exit 2 ;;
 esac
 
 missing=""
