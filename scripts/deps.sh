@@ -6,6 +6,7 @@
 #   scripts/deps.sh windows-build   CMake, GoogleTest's sources, the MinGW-w64 cross compilers
 #   scripts/deps.sh windows the above and Wine for the 64-bit test run
 #   scripts/deps.sh docs    Doxygen, for scripts/docs.sh
+#   scripts/deps.sh i686    the 32-bit x86 Linux cross compiler, GoogleTest's sources, qemu-i386
 set -eu
 
 build="cmake make g++ gcc"
@@ -14,6 +15,7 @@ bench="$test libbenchmark-dev libfftw3-dev libkissfft-dev libliquid-dev libopenb
 windows_build="cmake make googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix"
 windows="$windows_build wine wine64"
 docs="doxygen python3"
+i686="cmake make googletest g++-i686-linux-gnu qemu-user"
 
 case "${1:-build}" in
   build) wanted=$build ;;
@@ -22,7 +24,8 @@ case "${1:-build}" in
   windows-build) wanted=$windows_build ;;
   windows) wanted=$windows ;;
   docs) wanted=$docs ;;
-  *) echo "usage: $0 build|test|bench|windows-build|windows|docs" >&2; exit 2 ;;
+  i686) wanted=$i686 ;;
+  *) echo "usage: $0 build|test|bench|windows-build|windows|docs|i686" >&2; exit 2 ;;
 esac
 
 missing=""
