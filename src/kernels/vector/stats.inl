@@ -1,5 +1,7 @@
 // Reduction and normalisation kernels for one instruction-set level; included by
 // stats_<level>.cpp after KVO_ISA is defined. See isa.h for the rules these files follow.
+#include <immintrin.h>
+
 #include <bit>
 #include <climits>
 #include <cmath>
@@ -49,6 +51,96 @@ KVO_KERNEL_INLINE void blocks(const T* a, const T* b, std::size_t n, Step step) 
   std::size_t i = 0;
   for (; i + kAcc <= n; i += kAcc) step(load(a + i, kAcc), b ? load(b + i, kAcc) : D16{});
   if (i < n) step(load(a + i, n - i), b ? load(b + i, n - i) : D16{});
+}
+
+// ---- sixty-four double lanes at the register width ----
+
+// GCC keeps vectors wider than the registers in memory across loop iterations, which puts a store
+// and a load into every addition. The hottest reductions (real and complex dot products, float
+// sums and squared norms) therefore use accumulators of the native width: 64 double lanes in all,
+// element i of the data (zero-padded to a multiple of 64) added into lane i mod 64 at every level,
+// so the result does not depend on the level. The many independent lanes keep the loop bound by
+// the loads and conversions instead of by the latency of the additions.
+#if defined(__AVX512F__)
+constexpr std::size_t kW = 8;
+typedef double DN __attribute__((vector_size(64)));
+KVO_KERNEL_INLINE DN loadN(const float* p) { return (DN)_mm512_cvtps_pd(_mm256_loadu_ps(p)); }
+KVO_KERNEL_INLINE DN loadN(const double* p) { return (DN)_mm512_loadu_pd(p); }
+KVO_KERNEL_INLINE DN swapPairsN(const DN& v) {
+  return __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6);
+}
+#elif defined(__AVX__)
+constexpr std::size_t kW = 4;
+typedef double DN __attribute__((vector_size(32)));
+KVO_KERNEL_INLINE DN loadN(const float* p) { return (DN)_mm256_cvtps_pd(_mm_loadu_ps(p)); }
+KVO_KERNEL_INLINE DN loadN(const double* p) { return (DN)_mm256_loadu_pd(p); }
+KVO_KERNEL_INLINE DN swapPairsN(const DN& v) { return __builtin_shufflevector(v, v, 1, 0, 3, 2); }
+#else
+constexpr std::size_t kW = 2;
+typedef double DN __attribute__((vector_size(16)));
+KVO_KERNEL_INLINE DN loadN(const float* p) {
+  return (DN)_mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+}
+KVO_KERNEL_INLINE DN loadN(const double* p) { return (DN)_mm_loadu_pd(p); }
+KVO_KERNEL_INLINE DN swapPairsN(const DN& v) { return __builtin_shufflevector(v, v, 1, 0); }
+#endif
+// r + x y. Where x and y hold float values their double product is exact, so a fused
+// multiply-add gives the same result as the separate operations and saves an instruction.
+KVO_KERNEL_INLINE DN mulAddExact(const DN& x, const DN& y, const DN& r) {
+#if defined(__AVX512F__)
+  return (DN)_mm512_fmadd_pd((__m512d)x, (__m512d)y, (__m512d)r);
+#elif defined(__FMA__)
+  return (DN)_mm256_fmadd_pd((__m256d)x, (__m256d)y, (__m256d)r);
+#else
+  return r + x * y;
+#endif
+}
+template <class T>
+KVO_KERNEL_INLINE void mulAdd(DN& r, const DN& x, const DN& y) {
+  if constexpr (std::is_same_v<T, float>) {
+    r = mulAddExact(x, y, r);
+  } else {
+    r += x * y;
+  }
+}
+
+constexpr std::size_t kLanes = 64;
+constexpr std::size_t kRegs = kLanes / kW;
+
+// The 64 lanes folded to 16: lane l + 16 q of the accumulators goes to lane l, in a fixed order.
+KVO_KERNEL_INLINE D16 fold64(const DN (&acc)[kRegs]) {
+  double lanes[kLanes];
+  std::memcpy(lanes, acc, sizeof lanes);
+  D16 s;
+  for (std::size_t l = 0; l < kAcc; ++l)
+    s[l] = (lanes[l] + lanes[l + kAcc]) + (lanes[l + 2 * kAcc] + lanes[l + 3 * kAcc]);
+  return s;
+}
+
+// step(r, x, y) for each register's worth of a and b (b null: zeros), over the 64 lanes; one set
+// of accumulators, or two (step2(r, q, x, y)) for the two sums of a complex dot product.
+template <class T, class Step>
+KVO_KERNEL_INLINE void lanes64(const T* a, const T* b, std::size_t n, Step step) {
+  std::size_t i = 0;
+  for (; i + kLanes <= n; i += kLanes) {
+#pragma GCC unroll 32
+    for (std::size_t k = 0; k < kRegs; ++k)
+      step(k, loadN(a + i + k * kW), b ? loadN(b + i + k * kW) : DN{});
+  }
+  if (i < n) {
+    T ta[kLanes] = {}, tb[kLanes] = {};
+    std::memcpy(ta, a + i, (n - i) * sizeof(T));
+    if (b) std::memcpy(tb, b + i, (n - i) * sizeof(T));
+#pragma GCC unroll 32
+    for (std::size_t k = 0; k < kRegs; ++k) step(k, loadN(ta + k * kW), loadN(tb + k * kW));
+  }
+}
+
+template <class T, class Step>
+KVO_KERNEL_INLINE D16 reduce64(const T* a, const T* b, std::size_t n, Step step) {
+  DN acc[kRegs] = {};
+  lanes64(a, b, n, [&](std::size_t k, const DN& x, const DN& y) { step(acc[k], x, y); });
+  return fold64(acc);
 }
 
 KVO_KERNEL_INLINE D16 abs(const D16& v) { return v < 0 ? -v : v; }
@@ -197,13 +289,13 @@ double rawNormReal(const T* a, const T* b, std::size_t n, Norm kind) {
     }
     return std::bit_cast<T>(largest);
   }
-  D16 acc{};
   if (kind == Norm::L1) {
-    blocks(a, b, n, [&](const D16& x, const D16& y) { acc += abs(x - y); });
-  } else {
-    blocks(a, b, n, [&](const D16& x, const D16& y) { acc += (x - y) * (x - y); });
+    return total(reduce64(a, b, n, [](DN& r, const DN& x, const DN& y) {
+      const DN d = x - y;
+      r += d < 0 ? -d : d;
+    }));
   }
-  return total(acc);
+  return total(reduce64(a, b, n, [](DN& r, const DN& x, const DN& y) { r += (x - y) * (x - y); }));
 }
 
 // Complex data as parts: squared magnitudes in double precision.
@@ -227,7 +319,7 @@ double rawNormComplex(const R* a, const R* b, std::size_t parts, Norm kind) {
       acc += evenLanes(sqrt(pairSums((x - y) * (x - y))));
     });
   } else {
-    blocks(a, b, parts, [&](const D16& x, const D16& y) { acc += (x - y) * (x - y); });
+    acc = reduce64(a, b, parts, [](DN& r, const DN& x, const DN& y) { r += (x - y) * (x - y); });
   }
   return total(acc);
 }
@@ -293,18 +385,18 @@ KVO_KERNEL_INLINE D16 doubled(const R* p, std::size_t count) {
 template <class A, class B>
 Sum2 dotFloating(const A* a, const B* b, std::size_t n) {
   if constexpr (!kComplexData<A> && !kComplexData<B>) {
-    D16 acc{};
-    blocks(a, b, n, [&](const D16& x, const D16& y) { acc += x * y; });
-    return {total(acc), 0};
+    return {total(reduce64(a, b, n, [](DN& r, const DN& x, const DN& y) { mulAdd<A>(r, x, y); })),
+            0};
   } else if constexpr (kComplexData<A> && kComplexData<B>) {
     // re = sum of a.re b.re - a.im b.im, im = sum of a.re b.im + a.im b.re.
-    D16 same{}, crossed{};
-    blocks(partsOf(a), partsOf(b), 2 * n, [&](const D16& x, const D16& y) {
-      same += x * y;
-      crossed += x * swapPairs(y);
+    DN same[kRegs] = {}, crossed[kRegs] = {};
+    lanes64(partsOf(a), partsOf(b), 2 * n, [&](std::size_t k, const DN& x, const DN& y) {
+      using P = std::remove_cvref_t<decltype(*partsOf(a))>;
+      mulAdd<P>(same[k], x, y);
+      mulAdd<P>(crossed[k], x, swapPairsN(y));
     });
-    const Sum2 s = totals(same);
-    const Sum2 c = totals(crossed);
+    const Sum2 s = totals(fold64(same));
+    const Sum2 c = totals(fold64(crossed));
     return {s.re - s.im, c.re + c.im};
   } else if constexpr (kComplexData<B>) {
     // Real a: re = sum of a b.re, im = sum of a b.im.
@@ -416,9 +508,8 @@ void normalizeLoop(const T* s, T* d, std::size_t n, T offset, double r) {
 template <Isa I, class T>
 double sumK(const T* x, std::size_t n) {
   if constexpr (std::is_same_v<T, float>) {
-    D16 acc{};
-    blocks(x, static_cast<const T*>(nullptr), n, [&](const D16& v, const D16&) { acc += v; });
-    return total(acc);
+    return total(reduce64(x, static_cast<const T*>(nullptr), n,
+                          [](DN& r, const DN& v, const DN&) { r += v; }));
   } else {
     return compensatedSum(x, n);
   }
@@ -427,9 +518,8 @@ double sumK(const T* x, std::size_t n) {
 template <Isa I, class T>
 double sumSquaresK(const T* x, std::size_t n) {
   if constexpr (std::is_same_v<T, float>) {
-    D16 acc{};
-    blocks(x, static_cast<const T*>(nullptr), n, [&](const D16& v, const D16&) { acc += v * v; });
-    return total(acc);
+    return total(reduce64(x, static_cast<const T*>(nullptr), n,
+                          [](DN& r, const DN& v, const DN&) { mulAdd<T>(r, v, v); }));
   } else {
     return compensatedSumSquares(x, n);
   }
