@@ -1,0 +1,166 @@
+// DCT kernels for one instruction-set level; included by dct_<level>.cpp after KVO_ISA is
+// defined. See isa.h for the rules these files follow and dct.h for the methods.
+#include <cstddef>
+#include <cstdint>
+
+#include "kernels/transform/dct.h"
+
+namespace kvo::kern {
+namespace {
+
+// cos(pi/4): the size-2 stage.
+template <class R>
+constexpr R kHalfRoot2 = static_cast<R>(0.70710678118654752440);
+template <>
+constexpr DctFixed kHalfRoot2<DctFixed> = 741455;  // Q20
+
+// Value times secant, in the policy's arithmetic (fixed point rounds to nearest).
+template <class R>
+KVO_KERNEL_INLINE R mulSec(R v, DctSecant<R> s) {
+  if constexpr (std::is_floating_point_v<R>) {
+    return v * s;
+  } else {
+    return (v * s + (DctFixed{1} << (kDctSecantQ - 1))) >> kDctSecantQ;
+  }
+}
+
+template <class R>
+void forward(R* d, R* t, std::size_t n, const DctSecant<R>* sec) {
+  if (n == 2) {
+    const R a = d[0], b = d[1];
+    d[0] = a + b;
+    d[1] = mulSec<R>(a - b, kHalfRoot2<R>);
+    return;
+  }
+  const std::size_t h = n / 2;
+  const DctSecant<R>* s = sec + dctSecantOffset(n);
+  KVO_IVDEP
+  for (std::size_t i = 0; i < h; ++i) {
+    const R a = d[i], b = d[n - 1 - i];
+    t[i] = a + b;
+    t[h + i] = mulSec<R>(a - b, s[i]);
+  }
+  forward(t, d, h, sec);
+  forward(t + h, d + h, h, sec);
+  KVO_IVDEP
+  for (std::size_t k = 0; k + 1 < h; ++k) {
+    d[2 * k] = t[k];
+    d[2 * k + 1] = t[h + k] + t[h + k + 1];
+  }
+  d[n - 2] = t[h - 1];
+  d[n - 1] = t[n - 1];
+}
+
+template <class R>
+void inverse(R* d, R* t, std::size_t n, const DctSecant<R>* sec) {
+  if (n == 2) {
+    const R a = d[0], b = mulSec<R>(d[1], kHalfRoot2<R>);
+    d[0] = a + b;
+    d[1] = a - b;
+    return;
+  }
+  const std::size_t h = n / 2;
+  const DctSecant<R>* s = sec + dctSecantOffset(n);
+  t[0] = d[0];
+  t[h] = d[1];
+  KVO_IVDEP
+  for (std::size_t k = 1; k < h; ++k) {
+    t[k] = d[2 * k];
+    t[h + k] = d[2 * k + 1] + d[2 * k - 1];
+  }
+  inverse(t, d, h, sec);
+  inverse(t + h, d + h, h, sec);
+  KVO_IVDEP
+  for (std::size_t i = 0; i < h; ++i) {
+    const R a = t[i], b = mulSec<R>(t[h + i], s[i]);
+    d[i] = a + b;
+    d[n - 1 - i] = a - b;
+  }
+}
+
+KVO_KERNEL_INLINE std::size_t wrap(std::size_t idx, std::size_t m) {
+  return idx >= m ? idx - m : idx;
+}
+
+}  // namespace
+
+template <Isa I, class R>
+void dctFastK(R* d, R* t, std::size_t n, const DctSecant<R>* sec, bool inv) {
+  if (n < 2) return;
+  if (inv) {
+    inverse(d, t, n, sec);
+  } else {
+    forward(d, t, n, sec);
+  }
+}
+
+template <Isa I, class R>
+void dctDirectK(const R* x, R* out, std::size_t n, const double* cos4n, bool inv, double f0,
+                double f1, double* work) {
+  const std::size_t m4 = 4 * n, h = n / 2;
+  const bool odd = n % 2 != 0;
+  if (!inv) {
+    // work[0..h): pair sums, work[h..2h): pair differences, work[2h]: the middle sample.
+    double x0 = 0;
+    for (std::size_t i = 0; i < n; ++i) x0 += x[i];
+    for (std::size_t i = 0; i < h; ++i) {
+      work[i] = static_cast<double>(x[i]) + x[n - 1 - i];
+      work[h + i] = static_cast<double>(x[i]) - x[n - 1 - i];
+    }
+    const double mid = odd ? static_cast<double>(x[h]) : 0.0;
+    out[0] = static_cast<R>(x0 * f0);
+    for (std::size_t k = 1; k < n; ++k) {
+      const double* p = (k & 1) ? work + h : work;
+      const std::size_t step = (2 * k) % m4;
+      std::size_t idx = k % m4;  // (2i+1)k mod 4N for i = 0
+      double s0 = 0, s1 = 0;
+      std::size_t i = 0;
+      for (; i + 1 < h; i += 2) {
+        s0 += p[i] * cos4n[idx];
+        idx = wrap(idx + step, m4);
+        s1 += p[i + 1] * cos4n[idx];
+        idx = wrap(idx + step, m4);
+      }
+      if (i < h) s0 += p[i] * cos4n[idx];
+      double sum = s0 + s1;
+      // The middle sample of an odd length: cos(pi k/2) = +-1 for even k, 0 for odd k.
+      if (odd && !(k & 1)) sum += (k & 2) ? -mid : mid;
+      out[k] = static_cast<R>(sum * f1);
+    }
+    return;
+  }
+  for (std::size_t k = 0; k < n; ++k) work[k] = x[k] * (k == 0 ? f0 : f1);
+  // x[i] = E + O and x[N-1-i] = E - O, E over the even and O over the odd coefficients.
+  for (std::size_t i = 0; i < h; ++i) {
+    const std::size_t step = (2 * i + 1) % m4;
+    std::size_t idx = step;  // index of k = 1
+    double e = work[0], o = 0;
+    for (std::size_t k = 1; k < n; ++k) {
+      if (k & 1) {
+        o += work[k] * cos4n[idx];
+      } else {
+        e += work[k] * cos4n[idx];
+      }
+      idx = wrap(idx + step, m4);
+    }
+    out[i] = static_cast<R>(e + o);
+    out[n - 1 - i] = static_cast<R>(e - o);
+  }
+  if (odd) {
+    double e = work[0];
+    for (std::size_t k = 2; k < n; k += 2) e += (k & 2) ? -work[k] : work[k];
+    out[h] = static_cast<R>(e);
+  }
+}
+
+#define KVO_INSTANTIATE_DCT(R)                                                                 \
+  template void dctDirectK<KVO_ISA, R>(const R*, R*, std::size_t, const double*, bool, double, \
+                                       double, double*);
+KVO_INSTANTIATE_DCT(float)
+KVO_INSTANTIATE_DCT(double)
+#undef KVO_INSTANTIATE_DCT
+template void dctFastK<KVO_ISA, double>(double*, double*, std::size_t, const double*, bool);
+template void dctFastK<KVO_ISA, DctFixed>(DctFixed*, DctFixed*, std::size_t,
+                                          const DctSecant<DctFixed>*, bool);
+
+}  // namespace kvo::kern
