@@ -11,6 +11,7 @@
 #include <limits>
 #include <random>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "support/kvo_test.h"
@@ -350,6 +351,8 @@ TEST_F(Dft, SmallExactResultsAndLevelsAgree) {
 
 // ---- Goertzel ----------------------------------------------------------------------------------
 
+// A block gives the result of feeding its samples one by one: bit for bit with double states;
+// with float states the block keeps its delays in double and agrees within float rounding.
 template <class State, class Sample, class One, class Block>
 void expectBlockEqualsSamples(float freq, const std::vector<Sample>& x, One one, Block block,
                               int (*init)(decltype(State::freq), State*)) {
@@ -359,8 +362,15 @@ void expectBlockEqualsSamples(float freq, const std::vector<Sample>& x, One one,
   decltype(one(&a, x[0])) last{};
   for (const Sample& s : x) last = one(&a, s);
   const auto r = block(&b, x.data(), static_cast<int>(x.size()));
-  EXPECT_TRUE(kvotest::sameBits(r, last));
-  EXPECT_TRUE(kvotest::sameBits(a, b));
+  if constexpr (std::is_same_v<State, GoertzStateDouble>) {
+    EXPECT_TRUE(kvotest::sameBits(r, last));
+    EXPECT_TRUE(kvotest::sameBits(a, b));
+  } else {
+    const double tol = 1e-5 * (std::fabs(double(last.re)) + std::fabs(double(last.im))) + 1;
+    EXPECT_NEAR(r.re, last.re, tol);
+    EXPECT_NEAR(r.im, last.im, tol);
+    EXPECT_NEAR(a.delay1.re, b.delay1.re, 1e-5 * std::fabs(a.delay1.re) + 1e-4);
+  }
 }
 
 TEST_F(Dft, GoertzelBlockEqualsSampleBySample) {
