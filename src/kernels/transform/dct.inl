@@ -24,8 +24,22 @@ KVO_KERNEL_INLINE R mulSec(R v, DctSecant<R> s) {
   }
 }
 
-template <class R>
-void forward(R* d, R* t, std::size_t n, const DctSecant<R>* sec) {
+// Sizes up to kFixedSize run as compile-time sizes (F = n), so their loops unroll fully; larger
+// sizes recurse with F = 0.
+constexpr std::size_t kFixedSize = 16;
+
+template <class R, std::size_t F = 0>
+void forward(R* d, R* t, std::size_t size, const DctSecant<R>* sec) {
+  const std::size_t n = F ? F : size;
+  if constexpr (F == 0) {
+    if (n <= kFixedSize) {
+      if (n == 16) forward<R, 16>(d, t, n, sec);
+      if (n == 8) forward<R, 8>(d, t, n, sec);
+      if (n == 4) forward<R, 4>(d, t, n, sec);
+      if (n == 2) forward<R, 2>(d, t, n, sec);
+      return;
+    }
+  }
   if (n == 2) {
     const R a = d[0], b = d[1];
     d[0] = a + b;
@@ -40,8 +54,9 @@ void forward(R* d, R* t, std::size_t n, const DctSecant<R>* sec) {
     t[i] = a + b;
     t[h + i] = mulSec<R>(a - b, s[i]);
   }
-  forward(t, d, h, sec);
-  forward(t + h, d + h, h, sec);
+  constexpr std::size_t G = F == 2 ? 0 : F / 2;  // F = 2 returned above
+  forward<R, G>(t, d, h, sec);
+  forward<R, G>(t + h, d + h, h, sec);
   KVO_IVDEP
   for (std::size_t k = 0; k + 1 < h; ++k) {
     d[2 * k] = t[k];
@@ -51,8 +66,18 @@ void forward(R* d, R* t, std::size_t n, const DctSecant<R>* sec) {
   d[n - 1] = t[n - 1];
 }
 
-template <class R>
-void inverse(R* d, R* t, std::size_t n, const DctSecant<R>* sec) {
+template <class R, std::size_t F = 0>
+void inverse(R* d, R* t, std::size_t size, const DctSecant<R>* sec) {
+  const std::size_t n = F ? F : size;
+  if constexpr (F == 0) {
+    if (n <= kFixedSize) {
+      if (n == 16) inverse<R, 16>(d, t, n, sec);
+      if (n == 8) inverse<R, 8>(d, t, n, sec);
+      if (n == 4) inverse<R, 4>(d, t, n, sec);
+      if (n == 2) inverse<R, 2>(d, t, n, sec);
+      return;
+    }
+  }
   if (n == 2) {
     const R a = d[0], b = mulSec<R>(d[1], kHalfRoot2<R>);
     d[0] = a + b;
@@ -68,8 +93,9 @@ void inverse(R* d, R* t, std::size_t n, const DctSecant<R>* sec) {
     t[k] = d[2 * k];
     t[h + k] = d[2 * k + 1] + d[2 * k - 1];
   }
-  inverse(t, d, h, sec);
-  inverse(t + h, d + h, h, sec);
+  constexpr std::size_t G = F == 2 ? 0 : F / 2;  // F = 2 returned above
+  inverse<R, G>(t, d, h, sec);
+  inverse<R, G>(t + h, d + h, h, sec);
   KVO_IVDEP
   for (std::size_t i = 0; i < h; ++i) {
     const R a = t[i], b = mulSec<R>(t[h + i], s[i]);
