@@ -139,16 +139,27 @@ void dctDirectK(const R* x, R* out, std::size_t n, const double* cos4n, bool inv
       const double* p = (k & 1) ? work + h : work;
       const std::size_t step = (2 * k) % m4;
       std::size_t idx = k % m4;  // (2i+1)k mod 4N for i = 0
-      double s0 = 0, s1 = 0;
+      // Four index streams (terms i, i+1, i+2, i+3) advancing by 4*step: independent chains.
+      const std::size_t step4 = (4 * step) % m4;
+      std::size_t j0 = idx, j1 = wrap(j0 + step, m4), j2 = wrap(j1 + step, m4);
+      std::size_t j3 = wrap(j2 + step, m4);
+      double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
       std::size_t i = 0;
-      for (; i + 1 < h; i += 2) {
-        s0 += p[i] * cos4n[idx];
-        idx = wrap(idx + step, m4);
-        s1 += p[i + 1] * cos4n[idx];
-        idx = wrap(idx + step, m4);
+      for (; i + 3 < h; i += 4) {
+        s0 += p[i] * cos4n[j0];
+        s1 += p[i + 1] * cos4n[j1];
+        s2 += p[i + 2] * cos4n[j2];
+        s3 += p[i + 3] * cos4n[j3];
+        j0 = wrap(j0 + step4, m4);
+        j1 = wrap(j1 + step4, m4);
+        j2 = wrap(j2 + step4, m4);
+        j3 = wrap(j3 + step4, m4);
       }
-      if (i < h) s0 += p[i] * cos4n[idx];
-      double sum = s0 + s1;
+      for (; i < h; ++i) {
+        s0 += p[i] * cos4n[j0];
+        j0 = wrap(j0 + step, m4);
+      }
+      double sum = (s0 + s1) + (s2 + s3);
       // The middle sample of an odd length: cos(pi k/2) = +-1 for even k, 0 for odd k.
       if (odd && !(k & 1)) sum += (k & 2) ? -mid : mid;
       out[k] = static_cast<R>(sum * f1);
