@@ -169,17 +169,18 @@ void dctDirectK(const R* x, R* out, std::size_t n, const double* cos4n, bool inv
   for (std::size_t k = 0; k < n; ++k) work[k] = x[k] * (k == 0 ? f0 : f1);
   // x[i] = E + O and x[N-1-i] = E - O, E over the even and O over the odd coefficients.
   for (std::size_t i = 0; i < h; ++i) {
-    const std::size_t step = (2 * i + 1) % m4;
-    std::size_t idx = step;  // index of k = 1
+    // Odd k from index (2i+1), even k from 2(2i+1), both advancing by 2(2i+1): two chains.
+    const std::size_t step = (2 * i + 1) % m4, step2 = (2 * step) % m4;
+    std::size_t io = step, ie = step2;
     double e = work[0], o = 0;
-    for (std::size_t k = 1; k < n; ++k) {
-      if (k & 1) {
-        o += work[k] * cos4n[idx];
-      } else {
-        e += work[k] * cos4n[idx];
-      }
-      idx = wrap(idx + step, m4);
+    std::size_t k = 1;
+    for (; k + 1 < n; k += 2) {
+      o += work[k] * cos4n[io];
+      e += work[k + 1] * cos4n[ie];
+      io = wrap(io + step2, m4);
+      ie = wrap(ie + step2, m4);
     }
+    if (k < n) o += work[k] * cos4n[io];
     out[i] = static_cast<R>(e + o);
     out[n - 1 - i] = static_cast<R>(e - o);
   }
