@@ -460,14 +460,26 @@ TEST_F(Dft, DctIdentitiesInEveryType) {
 }
 
 TEST_F(Dft, DctShortWithinOneLsb) {
-  // Fixed point for 4..64 points, through float beyond and for other lengths; both directions,
-  // half-scale and full-scale inputs (saturating where the orthonormal result does not fit).
+  // Fixed point for 4..64 points, through float beyond and for other lengths; both directions.
+  // Inputs: random half and full scale, full-scale constants, and the full-scale sign pattern of
+  // every cosine of the transform (the inputs with the largest outputs and sums).
   for (std::size_t n : {4, 8, 16, 32, 64, 128, 12, 100}) {
+    std::vector<std::vector<short>> inputs;
     for (int amplitude : {16384, 32768}) {
       const auto c = randomShorts(n, unsigned(n + amplitude), amplitude);
-      std::vector<short> x(n);
-      std::vector<double> xd(n);
-      for (std::size_t i = 0; i < n; ++i) xd[i] = x[i] = c[i].re;
+      inputs.emplace_back(n);
+      for (std::size_t i = 0; i < n; ++i) inputs.back()[i] = c[i].re;
+    }
+    inputs.emplace_back(n, short{-32768});
+    inputs.emplace_back(n, short{32767});
+    for (std::size_t k = 0; k < n; ++k) {
+      inputs.emplace_back(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        inputs.back()[i] = std::cos(M_PI * (2 * i + 1) * k / (2.0 * n)) >= 0 ? 32767 : -32768;
+      }
+    }
+    for (const auto& x : inputs) {
+      const std::vector<double> xd(x.begin(), x.end());
       for (int flags : {KVO_Forw, KVO_Inv}) {
         std::vector<short> got = x;
         kvowDct(got.data(), got.data(), int(n), flags);

@@ -1,7 +1,7 @@
 // Orthonormal DCT of any length: type II forward, type III inverse (module kvodct).
 //
 // Tables: a cosine table for the direct method (keyed by 4N), a secant table for the fast method
-// of powers of two (keyed by log2 N), and the Q20 secants of the 16-bit fast method. Each set is
+// of powers of two (keyed by log2 N), and the Q26 secants of the 16-bit fast method. Each set is
 // rebuilt when a call needs another key. The sets are kept per thread rather than process-wide,
 // so calls of different lengths may run in several threads at once without a lock; a call with
 // flags 8 releases the calling thread's set, and like the FFT caches a set is not released when
@@ -23,11 +23,11 @@ using kvo::Site;
 namespace kern = kvo::kern;
 
 constexpr int kFreeFlags = KVO_Free;
-// Largest order whose 16-bit transform runs in fixed point: the guard bits and Q20 secants keep
+// Largest order whose 16-bit transform runs in fixed point: the guard bits and Q26 secants keep
 // every intermediate value of the 64-bit recursion in range up to 64 points. Longer transforms
 // take the float path, which is also the more accurate one there.
 constexpr int kFixedMaxOrder = 6;
-constexpr int kGuardBits = 10;  // fraction bits carried through the fixed-point recursion
+constexpr int kGuardBits = 6;  // fraction bits carried through the fixed-point recursion
 
 struct Tables {
   double* cosine = nullptr;  // 4N values cos(j pi/(2N))

@@ -10,7 +10,7 @@
 // table (sizes 4, 8, ..., so the table of the largest size N holds N - 2 values).
 //
 // The recursion is written once over an arithmetic policy: double (for float and double data), or
-// 64-bit fixed point (values with guard bits, secants in Q20) for the 16-bit transform.
+// 64-bit fixed point (values with guard bits, secants in Q26) for the 16-bit transform.
 #pragma once
 
 #include <cstddef>
@@ -24,12 +24,12 @@ namespace kvo::kern {
 // Offset of the secants of the stage of size n (n >= 4) in the secant table.
 constexpr std::size_t dctSecantOffset(std::size_t n) { return n / 2 - 2; }
 
-// Q20 fixed point of the 16-bit fast method.
-constexpr int kDctSecantQ = 20;
+// Q26 secants of the 16-bit fast method (the largest, about 20.4 at 64 points, still fits 32 bits).
+constexpr int kDctSecantQ = 26;
 using DctFixed = std::int64_t;
 
 // Fast method in place on d[0..n); t is scratch of n values. R is double or DctFixed (whose
-// secants are std::int32_t in Q20).
+// secants are std::int32_t in Q26).
 template <class R>
 using DctSecant =
     std::conditional_t<sizeof(R) == 8 && !std::is_floating_point_v<R>, std::int32_t, R>;

@@ -12,7 +12,7 @@ namespace {
 template <class R>
 constexpr R kHalfRoot2 = static_cast<R>(0.70710678118654752440);
 template <>
-constexpr DctFixed kHalfRoot2<DctFixed> = 741455;  // Q20
+constexpr DctFixed kHalfRoot2<DctFixed> = 47453133;  // Q26
 
 // Value times secant, in the policy's arithmetic (fixed point rounds to nearest).
 template <class R>
