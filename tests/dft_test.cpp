@@ -4,12 +4,12 @@
 // reference/dft_test.py.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <string>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <random>
+#include <string>
 #include <thread>
 #include <type_traits>
 #include <vector>
