@@ -744,13 +744,78 @@ KVO_API void KVO_CALL kvodMpyRCPerm3(const double* srcA, const double* srcB, dou
  * DFT and Goertzel
  * ---------------------------------------------------------------------------------------------- */
 
-/* [dft] */
+/* Direct DFT of any length. src and dst may be the same array. The 16-bit form converts through
+ * single precision or runs a 16-bit integer core (KVO_DoIntCore, KVO_DoFloatCore). */
+KVO_API void KVO_CALL kvocDft(const ComplexFloat* src, ComplexFloat* dst, int length, int flags);
+KVO_API void KVO_CALL kvozDft(const ComplexDouble* src, ComplexDouble* dst, int length, int flags);
+KVO_API void KVO_CALL kvovDft(const ComplexShort* src, ComplexShort* dst, int length, int flags,
+                              int scaleMode, int* scaleFactor);
+
+/* Goertzel state: freq is relative to the sampling rate, 0 <= freq < 1. The real members use only
+ * the real parts of the delays; the 16-bit members keep their state in single precision. */
+typedef struct {
+  float freq;
+  float cosVal;
+  float sinVal;
+  float twoCos;
+  ComplexFloat delay2;
+  ComplexFloat delay1;
+} GoertzState;
+
+typedef struct {
+  double freq;
+  double cosVal;
+  double sinVal;
+  double twoCos;
+  ComplexDouble delay2;
+  ComplexDouble delay1;
+} GoertzStateDouble;
+
+KVO_API int KVO_CALL kvosGoertzInit(float freq, GoertzState* state);
+KVO_API int KVO_CALL kvocGoertzInit(float freq, GoertzState* state);
+KVO_API int KVO_CALL kvowGoertzInit(float freq, GoertzState* state);
+KVO_API int KVO_CALL kvovGoertzInit(float freq, GoertzState* state);
+KVO_API int KVO_CALL kvodGoertzInit(double freq, GoertzStateDouble* state);
+KVO_API int KVO_CALL kvozGoertzInit(double freq, GoertzStateDouble* state);
+
+KVO_API void KVO_CALL kvosGoertzReset(GoertzState* state);
+KVO_API void KVO_CALL kvocGoertzReset(GoertzState* state);
+KVO_API void KVO_CALL kvodGoertzReset(GoertzStateDouble* state);
+KVO_API void KVO_CALL kvozGoertzReset(GoertzStateDouble* state);
+KVO_API void KVO_CALL kvowGoertzReset(GoertzState* state);
+KVO_API void KVO_CALL kvovGoertzReset(GoertzState* state);
+
+KVO_API ComplexFloat KVO_CALL kvosGoertz(GoertzState* state, float sample);
+KVO_API ComplexFloat KVO_CALL kvocGoertz(GoertzState* state, ComplexFloat sample);
+KVO_API ComplexDouble KVO_CALL kvodGoertz(GoertzStateDouble* state, double sample);
+KVO_API ComplexDouble KVO_CALL kvozGoertz(GoertzStateDouble* state, ComplexDouble sample);
+KVO_API ComplexShort KVO_CALL kvowGoertz(GoertzState* state, short sample, int scaleMode,
+                                         int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvovGoertz(GoertzState* state, ComplexShort sample, int scaleMode,
+                                         int* scaleFactor);
+
+/* Block forms: the result of the last sample. */
+KVO_API ComplexFloat KVO_CALL kvosbGoertz(GoertzState* state, const float* samples, int length);
+KVO_API ComplexFloat KVO_CALL kvocbGoertz(GoertzState* state, const ComplexFloat* samples,
+                                          int length);
+KVO_API ComplexDouble KVO_CALL kvodbGoertz(GoertzStateDouble* state, const double* samples,
+                                           int length);
+KVO_API ComplexDouble KVO_CALL kvozbGoertz(GoertzStateDouble* state, const ComplexDouble* samples,
+                                           int length);
+KVO_API ComplexShort KVO_CALL kvowbGoertz(GoertzState* state, const short* samples, int length,
+                                          int scaleMode, int* scaleFactor);
+KVO_API ComplexShort KVO_CALL kvovbGoertz(GoertzState* state, const ComplexShort* samples,
+                                          int length, int scaleMode, int* scaleFactor);
 
 /* ------------------------------------------------------------------------------------------------
  * DCT
  * ---------------------------------------------------------------------------------------------- */
 
-/* [dct] */
+/* Orthonormal DCT: KVO_Forw is type II, KVO_Inv type III; flags 8 (KVO_Free) alone frees the
+ * tables. src and dst may be the same array. */
+KVO_API void KVO_CALL kvosDct(const float* src, float* dst, int length, int flags);
+KVO_API void KVO_CALL kvodDct(const double* src, double* dst, int length, int flags);
+KVO_API void KVO_CALL kvowDct(const short* src, short* dst, int length, int flags);
 
 /* ------------------------------------------------------------------------------------------------
  * Wavelet transform
