@@ -195,8 +195,8 @@ KVO_KERNEL_INLINE short saturate(W x) {
 // rotation by 2*theta is ((C*C - S*S) >> q, (S*C) >> (q-1)). Products are 32 bits wide and every
 // rotated component is shifted right by q and saturated to 16 bits.
 struct FixedCosines {
-  std::int32_t re[2], im[2], rc, rs, q;
-  int lane = 0;
+  std::int32_t re[2], im[2], rc, rs, q, pending = 0;
+  bool havePending = false;
   FixedCosines(std::size_t len, std::int32_t amp, std::int32_t shift) : q(shift) {
     const double k = std::cos(2 * kPi / static_cast<double>(len - 1));
     const double unit = static_cast<double>(1 << q);
@@ -208,12 +208,21 @@ struct FixedCosines {
     re[1] = (amp * rc) >> q;  // n = 2
     im[1] = (amp * rs) >> q;
   }
+  // Both phasors advance together (two independent chains), handing out n and then n+1.
   std::int32_t operator()() {
-    const std::int64_t a = re[lane], b = im[lane];
-    re[lane] = saturate<std::int64_t>((a * rc - b * rs) >> q);
-    im[lane] = saturate<std::int64_t>((a * rs + b * rc) >> q);
-    lane ^= 1;
-    return static_cast<std::int32_t>(a);
+    if (havePending) {
+      havePending = false;
+      return pending;
+    }
+    const std::int32_t out = re[0];
+    pending = re[1];
+    havePending = true;
+    for (int l = 0; l < 2; ++l) {
+      const std::int64_t a = re[l], b = im[l];
+      re[l] = saturate<std::int64_t>((a * rc - b * rs) >> q);
+      im[l] = saturate<std::int64_t>((a * rs + b * rc) >> q);
+    }
+    return out;
   }
 };
 
