@@ -150,7 +150,8 @@ for n in (3, 4, 5, 16, 17, 255, 1000, 4097):
             err = np.max(np.abs(buf - want) / np.maximum(np.abs(x), 1e-300))
             # Rounding to float, and for Kaiser the Bessel approximation (about 2e-7).
             tol = (6e-8 if single else 1e-15) + (4e-7 if name == "Kaiser" else 0) + 2e-16 * n
-            note(f"{'float' if single else 'double'} {'Kaiser' if name == 'Kaiser' else 'cosine and Bartlett'} windows vs scipy", err)
+            family = "Kaiser" if name == "Kaiser" else "cosine and Bartlett"
+            note(f"{'float' if single else 'double'} {family} windows vs scipy", err)
             check(f"kvo{t}Win{name}({p}) N={n}", status == 0 and err <= tol,
                   f"status {status}, relative error {err:.3g} > {tol:.3g}")
             if name == "Kaiser":
@@ -169,7 +170,7 @@ def sat(x):
 
 
 def fixed_cosines(n, amp, q, count):
-    """amp*cos(k*theta) in Qq for k = 1..count: two phasors (odd, even k), each rotated by 2 theta."""
+    """amp*cos(k*theta) in Qq, k = 1..count: two phasors (odd, even k), each turned by 2 theta."""
     k = math.cos(2 * math.pi / (n - 1))
     unit = float(1 << q)
     c, s = int(unit * k), int(unit * math.sqrt(1 - k * k))
@@ -330,19 +331,6 @@ for n in (5, 6, 7, 16, 33, 64, 101):
                 check(f"{kind} {fa},{fb} N={n} win={win} norm={normal}",
                       status == 0 and err <= 1e-13 * n, f"status {status}, error {err:.3g}")
 
-
-# ---- failures leave the data unchanged ----
-
-for t in TYPES:
-    for name in NAMES:
-        buf = np.arange(2, dtype=TYPES[t][0]) + 3
-        before = buf.copy()
-        p = None if name not in ("Blackman", "Kaiser") else 1.0
-        check(f"kvo{t}Win{name} N=2", call(t, name, buf, 2, p) == -5 and
-              np.array_equal(buf, before), "accepted")
-taps = np.full(8, 7.0)
-check("kvodFirLowpass rfreq 0.5", lib.kvodFirLowpass(0.5, ptr(taps), 8, 0, 0) == -11 and
-      np.all(taps == 7.0), "accepted")
 
 for f in failures:
     print(f)
