@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "kernels/ftz.h"
 #include "kernels/generate/win.h"
 
 namespace kvo::kern {
@@ -316,6 +317,9 @@ KVO_KERNEL_INLINE void shortWindow(T* v, std::size_t len, WinKind kind, double p
 
 template <Isa I, class T>
 void windowK(T* v, std::size_t len, WinKind kind, double param) {
+  // Subnormal samples, and products that underflow near the window's ends, would each cost a
+  // microcode assist; they are taken as zero instead.
+  const FlushDenormals ftz;
   floatWindow(v, len, kind, param);
 }
 
