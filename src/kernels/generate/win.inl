@@ -53,7 +53,8 @@ KVO_KERNEL_INLINE void applyPairs(T* vec, std::size_t len, Gen& weight, Mul mul)
     }
     R* back = p + (len - 1 - k) * P;  // element len-1-k, walking down
     KVO_IVDEP for (std::size_t i = 0; i < m; ++i) {
-      for (std::size_t c = 0; c < P; ++c) back[c - i * P] = mul(back[c - i * P], w[i]);
+      R* e = back - static_cast<std::ptrdiff_t>(i * P);
+      for (std::size_t c = 0; c < P; ++c) e[c] = mul(e[c], w[i]);
     }
   }
 }
