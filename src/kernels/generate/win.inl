@@ -257,7 +257,8 @@ KVO_KERNEL_INLINE void shortWindow(T* v, std::size_t len, WinKind kind, double p
   if (kind == WinKind::Blackman && std::fabs(param) < 1e-5) kind = WinKind::Hann;
   switch (kind) {
     case WinKind::Bartlett: {
-      // 2/M in units of 2^-15.
+      // 2/M in units of 2^-15, truncated. The step vanishes beyond M = 65536, where the 15-bit
+      // weights cannot resolve the window any more: such vectors keep only their middle.
       const I32 step = static_cast<I32>(65536 / m);
       auto gen = [w = I32{0}, step]() mutable {
         const I32 cur = w;
