@@ -65,59 +65,40 @@ std::vector<T> hannTable(std::size_t n) {
 
 // ---- cases ----
 
+template <class T, class Body>
+void add(const std::string& name, const std::vector<T>& input, Body body) {
+  benchmark::RegisterBenchmark(name.c_str(),
+                               [input, body](benchmark::State& s) { run(s, input, body); });
+}
+
 void registerSize(std::size_t n) {
   const std::string at = "/" + std::to_string(n);
   const double beta = 8.0 / (n - 1);  // scipy's beta 4
-  auto sIn = uniform<float>(n, 1);
-  auto dIn = uniform<double>(n, 2);
-  auto wIn = uniform<short>(n, 3);
-  auto sTable = hannTable<float>(n);
-  auto dTable = hannTable<double>(n);
+  const auto sIn = uniform<float>(n, 1);
+  const auto dIn = uniform<double>(n, 2);
+  const auto wIn = uniform<short>(n, 3);
+  const auto sTable = hannTable<float>(n);
+  const auto dTable = hannTable<double>(n);
   std::vector<int> wTable(n);
   for (std::size_t k = 0; k < n; ++k) wTable[k] = int(sTable[k] * 32768);
+  const auto sProduct = [sTable](float* x, int len) { loopTable(x, sTable.data(), len); };
 
-  benchmark::RegisterBenchmark(("kvo/sHann" + at).c_str(), [=](benchmark::State& s) {
-    run(s, sIn, [](float* x, int len) { kvosWinHann(x, len); });
+  add("kvo/sHann" + at, sIn, [](float* x, int len) { kvosWinHann(x, len); });
+  add("table/sHann" + at, sIn, sProduct);
+  add("cos/sHann" + at, sIn, [](float* x, int len) { loopHann(x, len); });
+  add("kvo/dHann" + at, dIn, [](double* x, int len) { kvodWinHann(x, len); });
+  add("table/dHann" + at, dIn, [dTable](double* x, int len) { loopTable(x, dTable.data(), len); });
+  add("cos/dHann" + at, dIn, [](double* x, int len) { loopHann(x, len); });
+  add("kvo/sBlackmanStd" + at, sIn, [](float* x, int len) { kvosWinBlackmanStd(x, len); });
+  add("table/sBlackmanStd" + at, sIn, sProduct);
+  add("kvo/wHann" + at, wIn, [](short* x, int len) { kvowWinHann(x, len); });
+  add("table/wHann" + at, wIn, [wTable](short* x, int len) {
+    for (int k = 0; k < len; ++k) x[k] = short((x[k] * wTable[k]) >> 15);
   });
-  benchmark::RegisterBenchmark(("table/sHann" + at).c_str(), [=](benchmark::State& s) {
-    run(s, sIn, [&](float* x, int len) { loopTable(x, sTable.data(), len); });
-  });
-  benchmark::RegisterBenchmark(("cos/sHann" + at).c_str(), [=](benchmark::State& s) {
-    run(s, sIn, [](float* x, int len) { loopHann(x, len); });
-  });
-  benchmark::RegisterBenchmark(("kvo/dHann" + at).c_str(), [=](benchmark::State& s) {
-    run(s, dIn, [](double* x, int len) { kvodWinHann(x, len); });
-  });
-  benchmark::RegisterBenchmark(("table/dHann" + at).c_str(), [=](benchmark::State& s) {
-    run(s, dIn, [&](double* x, int len) { loopTable(x, dTable.data(), len); });
-  });
-  benchmark::RegisterBenchmark(("cos/dHann" + at).c_str(), [=](benchmark::State& s) {
-    run(s, dIn, [](double* x, int len) { loopHann(x, len); });
-  });
-  benchmark::RegisterBenchmark(("kvo/sBlackmanStd" + at).c_str(), [=](benchmark::State& s) {
-    run(s, sIn, [](float* x, int len) { kvosWinBlackmanStd(x, len); });
-  });
-  benchmark::RegisterBenchmark(("table/sBlackmanStd" + at).c_str(), [=](benchmark::State& s) {
-    run(s, sIn, [&](float* x, int len) { loopTable(x, sTable.data(), len); });
-  });
-  benchmark::RegisterBenchmark(("kvo/wHann" + at).c_str(), [=](benchmark::State& s) {
-    run(s, wIn, [](short* x, int len) { kvowWinHann(x, len); });
-  });
-  benchmark::RegisterBenchmark(("table/wHann" + at).c_str(), [=](benchmark::State& s) {
-    run(s, wIn, [&](short* x, int len) {
-      for (int k = 0; k < len; ++k) x[k] = short((x[k] * wTable[k]) >> 15);
-    });
-  });
-  benchmark::RegisterBenchmark(("kvo/sKaiser" + at).c_str(), [=](benchmark::State& s) {
-    run(s, sIn, [beta](float* x, int len) { kvosWinKaiser(x, len, float(beta)); });
-  });
-  benchmark::RegisterBenchmark(("table/sKaiser" + at).c_str(), [=](benchmark::State& s) {
-    run(s, sIn, [&](float* x, int len) { loopTable(x, sTable.data(), len); });
-  });
+  add("kvo/sKaiser" + at, sIn, [beta](float* x, int len) { kvosWinKaiser(x, len, float(beta)); });
+  add("table/sKaiser" + at, sIn, sProduct);
   if (n <= 4096) {  // the Bessel function per sample is slow
-    benchmark::RegisterBenchmark(("bessel/sKaiser" + at).c_str(), [=](benchmark::State& s) {
-      run(s, sIn, [beta](float* x, int len) { loopKaiser(x, len, beta); });
-    });
+    add("bessel/sKaiser" + at, sIn, [beta](float* x, int len) { loopKaiser(x, len, beta); });
   }
 }
 
