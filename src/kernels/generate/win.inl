@@ -46,7 +46,11 @@ KVO_KERNEL_INLINE void applyPairs(T* vec, std::size_t len, Gen& weight, Mul mul)
   W w[kBlock];
   for (std::size_t k = 0; k < half; k += kBlock) {
     const std::size_t m = std::min(kBlock, half - k);
-    for (std::size_t i = 0; i < m; ++i) w[i] = weight();
+    if constexpr (requires { weight.fill(w, m); }) {
+      weight.fill(w, m);
+    } else {
+      for (std::size_t i = 0; i < m; ++i) w[i] = weight();
+    }
     R* front = p + k * P;
     KVO_IVDEP for (std::size_t i = 0; i < m; ++i) {
       for (std::size_t c = 0; c < P; ++c) front[i * P + c] = mul(front[i * P + c], w[i]);
@@ -99,11 +103,20 @@ struct KaiserWeights {
   std::size_t m, n = 0;
   KaiserWeights(std::size_t len, double beta)
       : b2(beta * beta), inv(1.0 / i0(beta * static_cast<double>(len - 1) / 2)), m(len - 1) {}
-  double operator()() {
-    const double w = i0FromSquare(x2) * inv;
-    x2 += b2 * static_cast<double>(m - 1 - 2 * n);
-    ++n;
-    return w;
+  // The squared arguments of a block first (the only serial part), then the weights: the leading
+  // run in the small-argument branch as one branch-free loop, the rest element by element.
+  template <class W>
+  void fill(W* w, std::size_t count) {
+    double xs[kBlock];
+    for (std::size_t i = 0; i < count; ++i) {
+      xs[i] = x2;
+      x2 += b2 * static_cast<double>(m - 1 - 2 * n);
+      ++n;
+    }
+    std::size_t small = 0;
+    while (small < count && xs[small] < 14.0625) ++small;
+    KVO_IVDEP for (std::size_t i = 0; i < small; ++i) w[i] = i0Small(xs[i] / 14.0625) * inv;
+    for (std::size_t i = small; i < count; ++i) w[i] = i0FromSquare(xs[i]) * inv;
   }
 };
 
