@@ -851,7 +851,20 @@ KVO_API void KVO_CALL kvowDct(const short* src, short* dst, int length, int flag
  * FIR filter design
  * ---------------------------------------------------------------------------------------------- */
 
-/* [firdesign] */
+/* Linear-phase FIR taps by the window method, frequencies relative to the sampling rate
+ * (0 < f < 0.5). winType: 1 Bartlett, 2 Blackman with the optimal alpha, 3 Hamming, 4 Hann, any
+ * other value no window. doNormal != 0 scales the taps to unit gain at frequency 0 (lowpass,
+ * bandstop), 0.5 (highpass) or the band centre (bandpass). The even-length highpass is
+ * antisymmetric, all others symmetric. Return 0, or the failed check's status: -9 taps is null,
+ * -10 tapsLen < 5, -11 a frequency outside (0, 0.5), -12 rLowFreq >= rHighFreq. */
+KVO_API int KVO_CALL kvodFirLowpass(double rfreq, double* taps, int tapsLen, int winType,
+                                    int doNormal);
+KVO_API int KVO_CALL kvodFirHighpass(double rfreq, double* taps, int tapsLen, int winType,
+                                     int doNormal);
+KVO_API int KVO_CALL kvodFirBandpass(double rLowFreq, double rHighFreq, double* taps, int tapsLen,
+                                     int winType, int doNormal);
+KVO_API int KVO_CALL kvodFirBandstop(double rLowFreq, double rHighFreq, double* taps, int tapsLen,
+                                     int winType, int doNormal);
 
 /* ------------------------------------------------------------------------------------------------
  * Low-level LMS filter
@@ -911,7 +924,63 @@ KVO_API void KVO_CALL kvowDct(const short* src, short* dst, int length, int flag
  * Window functions
  * ---------------------------------------------------------------------------------------------- */
 
-/* [win] */
+/* Each window multiplies vec[0..N-1] in place by a window of length N, symmetric about the centre:
+ * the weight of element n is applied to elements n and N-1-n, and the middle element of an odd
+ * length (weight 1) is left as it is. Complex elements have both parts multiplied. The 16-bit
+ * members work in 15-bit (Blackman: 14-bit) fixed point and saturate their products; Kaiser rounds
+ * to nearest. Failures (-5): "Null pointer to buffer", "Bad number of items" (N < 3) and, for
+ * Kaiser, "Huge window parameter" (beta*(N-1)/2 > 308); the vector is then left unchanged.
+ * Blackman(alpha): (alpha+1)/2 - cos(2 pi n/(N-1))/2 - (alpha/2) cos(4 pi n/(N-1)); the standard
+ * setting is alpha = -0.16, the optimal one -0.5/(1 + cos(2 pi/(N-1))). Kaiser(beta):
+ * I0(beta*sqrt(n*(N-1-n))) / I0(beta*(N-1)/2). */
+KVO_API int KVO_CALL kvosWinBartlett(float* vec, int N);
+KVO_API int KVO_CALL kvocWinBartlett(ComplexFloat* vec, int N);
+KVO_API int KVO_CALL kvodWinBartlett(double* vec, int N);
+KVO_API int KVO_CALL kvozWinBartlett(ComplexDouble* vec, int N);
+KVO_API int KVO_CALL kvowWinBartlett(short* vec, int N);
+KVO_API int KVO_CALL kvovWinBartlett(ComplexShort* vec, int N);
+
+KVO_API int KVO_CALL kvosWinHann(float* vec, int N);
+KVO_API int KVO_CALL kvocWinHann(ComplexFloat* vec, int N);
+KVO_API int KVO_CALL kvodWinHann(double* vec, int N);
+KVO_API int KVO_CALL kvozWinHann(ComplexDouble* vec, int N);
+KVO_API int KVO_CALL kvowWinHann(short* vec, int N);
+KVO_API int KVO_CALL kvovWinHann(ComplexShort* vec, int N);
+
+KVO_API int KVO_CALL kvosWinHamming(float* vec, int N);
+KVO_API int KVO_CALL kvocWinHamming(ComplexFloat* vec, int N);
+KVO_API int KVO_CALL kvodWinHamming(double* vec, int N);
+KVO_API int KVO_CALL kvozWinHamming(ComplexDouble* vec, int N);
+KVO_API int KVO_CALL kvowWinHamming(short* vec, int N);
+KVO_API int KVO_CALL kvovWinHamming(ComplexShort* vec, int N);
+
+KVO_API int KVO_CALL kvosWinBlackman(float* vec, int N, float alpha);
+KVO_API int KVO_CALL kvocWinBlackman(ComplexFloat* vec, int N, float alpha);
+KVO_API int KVO_CALL kvodWinBlackman(double* vec, int N, double alpha);
+KVO_API int KVO_CALL kvozWinBlackman(ComplexDouble* vec, int N, double alpha);
+KVO_API int KVO_CALL kvowWinBlackman(short* vec, int N, float alpha);
+KVO_API int KVO_CALL kvovWinBlackman(ComplexShort* vec, int N, float alpha);
+
+KVO_API int KVO_CALL kvosWinBlackmanStd(float* vec, int N);
+KVO_API int KVO_CALL kvocWinBlackmanStd(ComplexFloat* vec, int N);
+KVO_API int KVO_CALL kvodWinBlackmanStd(double* vec, int N);
+KVO_API int KVO_CALL kvozWinBlackmanStd(ComplexDouble* vec, int N);
+KVO_API int KVO_CALL kvowWinBlackmanStd(short* vec, int N);
+KVO_API int KVO_CALL kvovWinBlackmanStd(ComplexShort* vec, int N);
+
+KVO_API int KVO_CALL kvosWinBlackmanOpt(float* vec, int N);
+KVO_API int KVO_CALL kvocWinBlackmanOpt(ComplexFloat* vec, int N);
+KVO_API int KVO_CALL kvodWinBlackmanOpt(double* vec, int N);
+KVO_API int KVO_CALL kvozWinBlackmanOpt(ComplexDouble* vec, int N);
+KVO_API int KVO_CALL kvowWinBlackmanOpt(short* vec, int N);
+KVO_API int KVO_CALL kvovWinBlackmanOpt(ComplexShort* vec, int N);
+
+KVO_API int KVO_CALL kvosWinKaiser(float* vec, int N, float beta);
+KVO_API int KVO_CALL kvocWinKaiser(ComplexFloat* vec, int N, float beta);
+KVO_API int KVO_CALL kvodWinKaiser(double* vec, int N, double beta);
+KVO_API int KVO_CALL kvozWinKaiser(ComplexDouble* vec, int N, double beta);
+KVO_API int KVO_CALL kvowWinKaiser(short* vec, int N, float beta);
+KVO_API int KVO_CALL kvovWinKaiser(ComplexShort* vec, int N, float beta);
 
 #ifdef __cplusplus
 }
