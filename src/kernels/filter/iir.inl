@@ -6,6 +6,13 @@
 #include "kernels/filter/iir.h"
 #include "kernels/ftz.h"
 
+// GCC 12's vectoriser rewrites complex products into fused multiply-adds (fmaddsub) although
+// contraction is off, which would make the levels disagree; the lane kernels below are written
+// with explicit vectors, so nothing is lost by keeping it out of this file.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("no-tree-vectorize", "no-tree-slp-vectorize")
+#endif
+
 namespace kvo::kern {
 namespace {
 
@@ -46,10 +53,29 @@ KVO_KERNEL_INLINE D narrow(const Wide<D>& v) {
     return D(v);
   }
 }
+// A float that the optimiser must take as it is. GCC 12's vectoriser folds the pair of
+// conversions double -> float -> double of complex values away, so the rounding of the delay line
+// would vanish in registers but not in memory; an empty asm pins the float down.
+KVO_KERNEL_INLINE float pinned(float f) {
+#if defined(__SSE2__)
+  asm("" : "+x"(f));
+#else
+  volatile float v = f;
+  f = v;
+#endif
+  return f;
+}
+
 // The value as the delay line keeps it.
 template <class D>
 KVO_KERNEL_INLINE Wide<D> kept(const Wide<D>& v) {
-  return widen(narrow<D>(v));
+  if constexpr (std::is_same_v<D, ComplexFloat>) {
+    return {double(pinned(float(v.re))), double(pinned(float(v.im)))};
+  } else if constexpr (std::is_same_v<D, float>) {
+    return double(pinned(float(v)));
+  } else {
+    return widen(narrow<D>(v));
+  }
 }
 
 // ---- direct form II, flow-reversed ----
