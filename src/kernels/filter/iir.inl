@@ -182,11 +182,13 @@ void biquadScalar(const C* c, int numQuads, D* d, const X* in, D* out, std::size
 
 // ---- biquads of real data, the sections skewed across vector lanes ----
 //
-// Lane l of group g holds section s = g*V + l. At step t section s works on sample t - s, taking
-// as its input what section s-1 produced at step t-1, so all sections of a step are independent
-// and run side by side. Each section does exactly the operations of biquadScalar, in the same
-// order, so the results are the same bits. The first and the last S-1 steps, where some sections
-// have no sample, keep those sections' states unchanged.
+// Lane l of group g holds section s = g*V + l. At step t section s works on sample t - 2s, taking
+// as its input what section s-1 produced two steps earlier, so all sections of a step are
+// independent and run side by side, and two steps are in flight at once: the chain from one
+// section to the next (two subtractions, two additions and a lane shift) is spread over two
+// steps, leaving each section's own recurrence as the bound. Each section does exactly the
+// operations of biquadScalar, in the same order, so the results are the same bits. The first and
+// the last 2(S-1) steps, where some sections have no sample, keep those sections' states.
 
 template <int V>
 struct Lanes {
@@ -218,7 +220,9 @@ void biquadSkewed(const T* c, int numQuads, T* d, const T* in, T* out, std::size
   // Runtime group counts keep their vectors in a small fixed array (callers bound them).
   constexpr int kCap = G > 0 ? G : 16;
   static_assert(kMaxG <= kCap);
-  Vd p1[kCap], p2[kCap], q1[kCap], q2[kCap], w1[kCap], w2[kCap], vo[kCap], sec[kCap];
+  constexpr int kSkew = 2;
+  Vd p1[kCap], p2[kCap], q1[kCap], q2[kCap], w1[kCap], w2[kCap], sec[kCap];
+  Vd voEven[kCap], voOdd[kCap];  // the outputs of the last even and odd steps
   for (int g = 0; g < groups; ++g) {
     for (int l = 0; l < V; ++l) {
       const int s = g * V + l;
@@ -229,12 +233,13 @@ void biquadSkewed(const T* c, int numQuads, T* d, const T* in, T* out, std::size
       q2[g][l] = real ? double(c[4 + 4 * s]) : 0.0;
       w1[g][l] = real ? double(d[2 * s]) : 0.0;
       w2[g][l] = real ? double(d[2 * s + 1]) : 0.0;
-      vo[g][l] = 0.0;
-      sec[g][l] = real ? double(s) : 1e300;  // padding lanes never take a sample
+      voEven[g][l] = voOdd[g][l] = 0.0;
+      sec[g][l] = real ? double(kSkew * s) : 1e300;  // padding lanes never take a sample
     }
   }
   const double gain = double(c[0]);
   const int lastG = (S - 1) / V, lastL = (S - 1) % V;
+  const std::size_t fill = std::size_t(kSkew) * (S - 1), steps = n + fill;
   auto keep = [](Vd w) {
     if constexpr (std::is_same_v<T, float>) {
       return __builtin_convertvector(__builtin_convertvector(w, Vf), Vd);
@@ -242,10 +247,11 @@ void biquadSkewed(const T* c, int numQuads, T* d, const T* in, T* out, std::size
       return w;
     }
   };
-  auto step = [&](std::size_t t, auto masked) {
+  // One step; vo holds the outputs of step t-2 and receives those of step t.
+  auto step = [&](std::size_t t, auto masked, Vd* vo) {
     const double x = t < n ? gain * double(in[t]) : 0.0;
-    Vd carry = Vd{} + x;
-    for (int g = groups - 1; g >= 0; --g) {  // downwards: vo[g-1] still holds the last step's
+    const Vd carry = Vd{} + x;
+    for (int g = groups - 1; g >= 0; --g) {  // downwards: vo[g-1] is still step t-2's
       const Vd vin = shiftIn(vo[g], g ? vo[g - 1] : carry);
       const Vd w = vin - p1[g] * w1[g] - p2[g] * w2[g];
       vo[g] = w + q1[g] * w1[g] + q2[g] * w2[g];
@@ -259,13 +265,17 @@ void biquadSkewed(const T* c, int numQuads, T* d, const T* in, T* out, std::size
         w1[g] = keep(w);
       }
     }
-    if (t + 1 >= std::size_t(S)) out[t + 1 - S] = T(vo[lastG][lastL]);
+    if (t >= fill) out[t - fill] = T(vo[lastG][lastL]);
   };
-  const std::size_t fill = std::size_t(S - 1), steps = n + fill;
+  auto masked = [&](std::size_t t) { step(t, std::true_type{}, t & 1 ? voOdd : voEven); };
   std::size_t t = 0;
-  for (; t < fill; ++t) step(t, std::true_type{});
-  for (; t < n; ++t) step(t, std::false_type{});
-  for (; t < steps; ++t) step(t, std::true_type{});
+  for (; t < fill && t < steps; ++t) masked(t);
+  if (t < n && (t & 1)) masked(t++);
+  for (; t + 2 <= n; t += 2) {
+    step(t, std::false_type{}, voEven);
+    step(t + 1, std::false_type{}, voOdd);
+  }
+  for (; t < steps; ++t) masked(t);
   for (int g = 0; g < groups; ++g) {
     for (int l = 0; l < V; ++l) {
       const int s = g * V + l;
