@@ -513,4 +513,41 @@ TEST_F(IirShort, AutoScaleFollowsFloatFilter) {
   expectNoReport();
 }
 
+// The 16-bit high-level record leaves the caller's taps alone and filters as the low-level form
+// on the same taps, one sample or a block, on both paths.
+TEST_F(IirShort, HighLevelMatchesLowLevel) {
+  const float design[2][6] = {{0.3f, 0.2f, -0.1f, 1.5f, -0.4f, 0.2f},
+                              {0.2f, 0.4f, 0.2f, 1.0f, -0.6f, 0.2f}};
+  for (int bq = 0; bq <= 1; ++bq) {
+    for (int mode : {0, 3, int(KVO_AUTO_SCALE)}) {
+      SCOPED_TRACE(::testing::Message() << "bq " << bq << " mode " << mode);
+      float taps[6];
+      std::copy(design[bq], design[bq] + 6, taps);
+      IirTapState ts{};
+      IirDlyState ds{};
+      int d[2];
+      if (bq) {
+        kvowIirlInitBq(0, taps, 1, &ts);
+      } else {
+        kvowIirlInit(0, taps, 2, &ts);
+      }
+      kvowIirlInitDlyl(&ts, d, &ds);
+      IirState st{};
+      (bq ? kvowIirInitBq : kvowIirInit)(0, design[bq], bq ? 1 : 2, &st);
+      EXPECT_EQ(design[bq][0], bq ? 0.2f : 0.3f);
+      short x[64], want[64], got[64];
+      for (int i = 0; i < 64; ++i) x[i] = short((i * 7919) % 20001 - 10000);
+      int sfLow = 1, sfHigh = 1;
+      kvowbIirl(&ts, &ds, x, want, 63, mode, &sfLow);
+      kvowbIir(&st, x, got, 63, mode, &sfHigh);
+      EXPECT_EQ(sfLow, sfHigh);
+      want[63] = kvowIirl(&ts, &ds, x[63], mode, &sfLow);
+      got[63] = kvowIir(&st, x[63], mode, &sfHigh);
+      for (int i = 0; i < 64; ++i) EXPECT_EQ(got[i], want[i]) << i;
+      kvoIirFree(&st);
+      expectNoReport();
+    }
+  }
+}
+
 }  // namespace
