@@ -455,7 +455,7 @@ TEST_F(IirShort, IntegerPath) {
   IirTapState ts{};
   float t[4] = {1.0f, 0.0f, 1.0f, -0.5f};  // y = x + 0.5 y[-1], Q14
   kvowIirlInit(0, t, 1, &ts);
-  int d[1];
+  int d[2];  // room for the biquad below too
   IirDlyState ds{};
   kvowIirlInitDlyl(&ts, d, &ds);
   int sf = 9;
