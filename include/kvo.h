@@ -839,13 +839,170 @@ KVO_API void KVO_CALL kvowDct(const short* src, short* dst, int length, int flag
  * Low-level IIR filter
  * ---------------------------------------------------------------------------------------------- */
 
-/* [iirl] */
+/* Taps record of the low-level IIR filter. The taps array is the caller's, normalised in place
+ * by Init (direct form of order `order`) or InitBq (`order` = 2 * number of biquad sections). */
+typedef struct {
+  int order;
+  void* taps;
+  int iirType;
+  int isBq; /* 0 direct form, 1 biquads; any other value: not initialised */
+} IirTapState;
+
+/* Delay-line record: the caller's array of `order` elements (32-bit integers for the w type). */
+typedef struct {
+  void* dlyl;
+} IirDlyState;
+
+KVO_API void KVO_CALL kvosIirlInit(int iirType, float* taps, int order, IirTapState* tapStPtr);
+KVO_API void KVO_CALL kvocIirlInit(int iirType, ComplexFloat* taps, int order,
+                                   IirTapState* tapStPtr);
+KVO_API void KVO_CALL kvodIirlInit(int iirType, double* taps, int order, IirTapState* tapStPtr);
+KVO_API void KVO_CALL kvozIirlInit(int iirType, ComplexDouble* taps, int order,
+                                   IirTapState* tapStPtr);
+KVO_API void KVO_CALL kvowIirlInit(int iirType, float* taps, int order, IirTapState* tapStPtr);
+
+KVO_API void KVO_CALL kvosIirlInitBq(int iirType, float* taps, int numQuads, IirTapState* tapStPtr);
+KVO_API void KVO_CALL kvocIirlInitBq(int iirType, ComplexFloat* taps, int numQuads,
+                                     IirTapState* tapStPtr);
+KVO_API void KVO_CALL kvodIirlInitBq(int iirType, double* taps, int numQuads,
+                                     IirTapState* tapStPtr);
+KVO_API void KVO_CALL kvozIirlInitBq(int iirType, ComplexDouble* taps, int numQuads,
+                                     IirTapState* tapStPtr);
+KVO_API void KVO_CALL kvowIirlInitBq(int iirType, float* taps, int numQuads, IirTapState* tapStPtr);
+
+KVO_API void KVO_CALL kvosIirlInitDlyl(const IirTapState* tapStPtr, float* dlyl,
+                                       IirDlyState* dlyStPtr);
+KVO_API void KVO_CALL kvocIirlInitDlyl(const IirTapState* tapStPtr, ComplexFloat* dlyl,
+                                       IirDlyState* dlyStPtr);
+KVO_API void KVO_CALL kvodIirlInitDlyl(const IirTapState* tapStPtr, double* dlyl,
+                                       IirDlyState* dlyStPtr);
+KVO_API void KVO_CALL kvozIirlInitDlyl(const IirTapState* tapStPtr, ComplexDouble* dlyl,
+                                       IirDlyState* dlyStPtr);
+KVO_API void KVO_CALL kvowIirlInitDlyl(const IirTapState* tapStPtr, int* dlyl,
+                                       IirDlyState* dlyStPtr);
+
+/* One sample. Mixed members: first letter the samples, second the taps; complex output. */
+KVO_API float KVO_CALL kvosIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr, float samp);
+KVO_API ComplexFloat KVO_CALL kvocIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                       ComplexFloat samp);
+KVO_API ComplexFloat KVO_CALL kvocsIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                        ComplexFloat samp);
+KVO_API ComplexFloat KVO_CALL kvoscIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                        float samp);
+KVO_API double KVO_CALL kvodIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr, double samp);
+KVO_API ComplexDouble KVO_CALL kvozIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                        ComplexDouble samp);
+KVO_API ComplexDouble KVO_CALL kvozdIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                         ComplexDouble samp);
+KVO_API ComplexDouble KVO_CALL kvodzIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                         double samp);
+KVO_API short KVO_CALL kvowIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr, short samp,
+                                int scaleMode, int* scaleFactor);
+
+/* A block: the same results as numIters single-sample calls; inSamps may equal outSamps. */
+KVO_API void KVO_CALL kvosbIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                const float* inSamps, float* outSamps, int numIters);
+KVO_API void KVO_CALL kvocbIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                const ComplexFloat* inSamps, ComplexFloat* outSamps, int numIters);
+KVO_API void KVO_CALL kvocsbIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                 const ComplexFloat* inSamps, ComplexFloat* outSamps, int numIters);
+KVO_API void KVO_CALL kvoscbIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                 const float* inSamps, ComplexFloat* outSamps, int numIters);
+KVO_API void KVO_CALL kvodbIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                const double* inSamps, double* outSamps, int numIters);
+KVO_API void KVO_CALL kvozbIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                const ComplexDouble* inSamps, ComplexDouble* outSamps,
+                                int numIters);
+KVO_API void KVO_CALL kvozdbIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                 const ComplexDouble* inSamps, ComplexDouble* outSamps,
+                                 int numIters);
+KVO_API void KVO_CALL kvodzbIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                 const double* inSamps, ComplexDouble* outSamps, int numIters);
+KVO_API void KVO_CALL kvowbIirl(const IirTapState* tapStPtr, IirDlyState* dlyStPtr,
+                                const short* inSamps, short* outSamps, int numIters, int scaleMode,
+                                int* scaleFactor);
 
 /* ------------------------------------------------------------------------------------------------
  * High-level IIR filter
  * ---------------------------------------------------------------------------------------------- */
 
-/* [iir] */
+/* High-level IIR filter: the library keeps its own normalised copy of the taps and the delay
+ * line. A record counts as initialised while initMark is 31725; start from a zero-filled one. */
+typedef struct {
+  int order;
+  void* taps;
+  int iirType;
+  int isBq;
+  IirDlyState dlyl;
+  int initMark;
+} IirState;
+
+KVO_API void KVO_CALL kvosIirInit(int iirType, const float* tapVals, int order, IirState* statePtr);
+KVO_API void KVO_CALL kvocIirInit(int iirType, const ComplexFloat* tapVals, int order,
+                                  IirState* statePtr);
+KVO_API void KVO_CALL kvodIirInit(int iirType, const double* tapVals, int order,
+                                  IirState* statePtr);
+KVO_API void KVO_CALL kvozIirInit(int iirType, const ComplexDouble* tapVals, int order,
+                                  IirState* statePtr);
+KVO_API void KVO_CALL kvoscIirInit(int iirType, const ComplexFloat* tapVals, int order,
+                                   IirState* statePtr);
+KVO_API void KVO_CALL kvocsIirInit(int iirType, const float* tapVals, int order,
+                                   IirState* statePtr);
+KVO_API void KVO_CALL kvodzIirInit(int iirType, const ComplexDouble* tapVals, int order,
+                                   IirState* statePtr);
+KVO_API void KVO_CALL kvozdIirInit(int iirType, const double* tapVals, int order,
+                                   IirState* statePtr);
+KVO_API void KVO_CALL kvowIirInit(int iirType, const float* tapVals, int order, IirState* statePtr);
+
+KVO_API void KVO_CALL kvosIirInitBq(int iirType, const float* tapVals, int numQuads,
+                                    IirState* statePtr);
+KVO_API void KVO_CALL kvocIirInitBq(int iirType, const ComplexFloat* tapVals, int numQuads,
+                                    IirState* statePtr);
+KVO_API void KVO_CALL kvodIirInitBq(int iirType, const double* tapVals, int numQuads,
+                                    IirState* statePtr);
+KVO_API void KVO_CALL kvozIirInitBq(int iirType, const ComplexDouble* tapVals, int numQuads,
+                                    IirState* statePtr);
+KVO_API void KVO_CALL kvoscIirInitBq(int iirType, const ComplexFloat* tapVals, int numQuads,
+                                     IirState* statePtr);
+KVO_API void KVO_CALL kvocsIirInitBq(int iirType, const float* tapVals, int numQuads,
+                                     IirState* statePtr);
+KVO_API void KVO_CALL kvodzIirInitBq(int iirType, const ComplexDouble* tapVals, int numQuads,
+                                     IirState* statePtr);
+KVO_API void KVO_CALL kvozdIirInitBq(int iirType, const double* tapVals, int numQuads,
+                                     IirState* statePtr);
+KVO_API void KVO_CALL kvowIirInitBq(int iirType, const float* tapVals, int numQuads,
+                                    IirState* statePtr);
+
+KVO_API void KVO_CALL kvoIirFree(IirState* statePtr);
+
+KVO_API float KVO_CALL kvosIir(IirState* statePtr, float samp);
+KVO_API ComplexFloat KVO_CALL kvocIir(IirState* statePtr, ComplexFloat samp);
+KVO_API double KVO_CALL kvodIir(IirState* statePtr, double samp);
+KVO_API ComplexDouble KVO_CALL kvozIir(IirState* statePtr, ComplexDouble samp);
+KVO_API ComplexFloat KVO_CALL kvoscIir(IirState* statePtr, float samp);
+KVO_API ComplexFloat KVO_CALL kvocsIir(IirState* statePtr, ComplexFloat samp);
+KVO_API ComplexDouble KVO_CALL kvodzIir(IirState* statePtr, double samp);
+KVO_API ComplexDouble KVO_CALL kvozdIir(IirState* statePtr, ComplexDouble samp);
+KVO_API short KVO_CALL kvowIir(IirState* statePtr, short samp, int scaleMode, int* scaleFactor);
+
+KVO_API int KVO_CALL kvosbIir(IirState* statePtr, const float* inSamps, float* outSamps,
+                              int numIters);
+KVO_API int KVO_CALL kvocbIir(IirState* statePtr, const ComplexFloat* inSamps,
+                              ComplexFloat* outSamps, int numIters);
+KVO_API int KVO_CALL kvodbIir(IirState* statePtr, const double* inSamps, double* outSamps,
+                              int numIters);
+KVO_API int KVO_CALL kvozbIir(IirState* statePtr, const ComplexDouble* inSamps,
+                              ComplexDouble* outSamps, int numIters);
+KVO_API int KVO_CALL kvoscbIir(IirState* statePtr, const float* inSamps, ComplexFloat* outSamps,
+                               int numIters);
+KVO_API int KVO_CALL kvocsbIir(IirState* statePtr, const ComplexFloat* inSamps,
+                               ComplexFloat* outSamps, int numIters);
+KVO_API int KVO_CALL kvodzbIir(IirState* statePtr, const double* inSamps, ComplexDouble* outSamps,
+                               int numIters);
+KVO_API int KVO_CALL kvozdbIir(IirState* statePtr, const ComplexDouble* inSamps,
+                               ComplexDouble* outSamps, int numIters);
+KVO_API void KVO_CALL kvowbIir(IirState* statePtr, const short* inSamps, short* outSamps,
+                               int numIters, int scaleMode, int* scaleFactor);
 
 /* ------------------------------------------------------------------------------------------------
  * FIR filter design
