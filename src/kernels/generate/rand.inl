@@ -1,0 +1,151 @@
+// Random generator block kernels for one instruction-set level; included by rand_<level>.cpp after
+// KVO_ISA is defined. See isa.h for the rules these files follow.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "kernels/generate/genfield.h"
+#include "kernels/generate/rand.h"
+#include "kernels/vector/elemlnexp.h"
+
+namespace kvo::kern::rand {
+namespace {
+
+using gen::field;
+using I32 = std::int32_t;
+
+constexpr std::size_t kChunk = 512;  // values per pass
+constexpr std::size_t kLanes = 16;   // congruential lanes advanced together
+constexpr LcgJump kJump(kLanes);
+
+// m[k] = the k-th next congruential value for k < len, m left at the last one. Lanes start with
+// sixteen sequential steps and then jump sixteen steps at a time.
+KVO_KERNEL_INLINE void lcgRun(U32& m, U32* out, std::size_t len) {
+  std::size_t i = 0;
+  if (len >= kLanes) {
+    U32 lane[kLanes];
+    for (std::size_t j = 0; j < kLanes; ++j) lane[j] = lcgStep(m);
+    for (;;) {
+      for (std::size_t j = 0; j < kLanes; ++j) out[i + j] = lane[j];
+      i += kLanes;
+      if (i + kLanes > len) break;
+      for (std::size_t j = 0; j < kLanes; ++j) lane[j] = lane[j] * kJump.mul + kJump.add;
+    }
+    m = lane[kLanes - 1];
+  }
+  for (; i < len; ++i) out[i] = lcgStep(m);
+}
+
+// The polar method over a record S whose stored value has the output type T. `conv` turns
+// mean + stDev*u*f into T.
+template <Isa I, class S, class T, class Conv>
+void polar(S& st, T& stored, double mean, double stDev, T* y, std::size_t n, Conv conv) {
+  std::size_t i = 0;
+  if (n == 0) return;
+  if (st.haveStored == 1) {
+    st.haveStored = 0;
+    y[i++] = stored;
+  }
+  Swb g = loadSwb(st);
+  U32 m = st.lcg;
+  double u1[kChunk], u2[kChunk], s[kChunk], ln[kChunk];
+  T first[kChunk], second[kChunk];
+  while (i < n) {
+    const std::size_t pairs = std::min((n - i + 1) / 2, kChunk);
+    for (std::size_t k = 0; k < pairs;) {
+      const U32 d1 = g.step(), d2 = g.step();
+      const U32 m1 = lcgStep(m), m2 = lcgStep(m);
+      const double a = static_cast<I32>(d1 + m1) * 0x1p-31;
+      const double b = static_cast<I32>(d2 + m2) * 0x1p-31;
+      const double q = a * a + b * b;
+      u1[k] = a;
+      u2[k] = b;
+      s[k] = q;
+      k += (q < 1 && q != 0) ? 1 : 0;
+    }
+    lnK<I, double>(s, ln, pairs);
+    for (std::size_t k = 0; k < pairs; ++k) {
+      const double f = std::sqrt(-2 * ln[k] / s[k]);
+      first[k] = conv(mean + stDev * u1[k] * f);
+      second[k] = conv(mean + stDev * u2[k] * f);
+    }
+    for (std::size_t k = 0; k < pairs; ++k) {
+      y[i++] = second[k];
+      if (i < n) {
+        y[i++] = first[k];
+      } else {
+        stored = first[k];
+        st.haveStored = 1;
+      }
+    }
+  }
+  storeSwb(st, g);
+  st.lcg = m;
+}
+
+}  // namespace
+
+template <Isa I, class R>
+void uniformK(RandUniState& st, R* y, std::size_t n) {
+  const double scale = field<R>(st.scale), mid = field<R>(st.mid);
+  Swb g = loadSwb(st);
+  U32 m = st.lcg;
+  U32 d[kChunk], lcg[kChunk];
+  while (n > 0) {
+    const std::size_t len = std::min(n, kChunk);
+    for (std::size_t i = 0; i < len; ++i) d[i] = g.step();
+    lcgRun(m, lcg, len);
+    KVO_IVDEP for (std::size_t i = 0; i < len; ++i) {
+      y[i] = static_cast<R>(static_cast<I32>(d[i] + lcg[i]) * scale + mid);
+    }
+    y += len;
+    n -= len;
+  }
+  storeSwb(st, g);
+  st.lcg = m;
+}
+
+template <Isa I, class R>
+void gaussK(RandGausState& st, R* y, std::size_t n) {
+  polar<I>(st, field<R>(st.stored), field<R>(st.mean), field<R>(st.stDev), y, n,
+           [](double x) { return static_cast<R>(x); });
+}
+
+template <Isa I>
+void gaussShortK(WRandGausState& st, short* y, std::size_t n) {
+  polar<I>(st, st.stored, st.mean, st.stDev, y, n,
+           [](double x) { return gen::low16(static_cast<I32>(x)); });
+}
+
+template <Isa I>
+void uniformShortK(WRandUniState& st, short* y, std::size_t n) {
+  Swb g = loadSwb(st);
+  U32 a = st.lcgA, b = st.lcgB;
+  const U32 mid = static_cast<U32>(st.mid);
+  const int sh = clampShift(st.shift);
+  const auto value = [&](U32 r) {
+    return static_cast<short>(
+        static_cast<std::uint16_t>(mid - static_cast<U32>(static_cast<I32>(r) >> sh)));
+  };
+  std::size_t i = 0;
+  if (n & 1) y[i++] = uniformShortSingle(g, a, mid, sh);
+  for (; i < n; i += 2) {
+    const U32 d1 = g.step<true>(), d2 = g.step<true>();
+    const U32 ma = lcgStep(a), mb = lcgStep(b);
+    y[i] = value(d2 + ma);
+    y[i + 1] = value(d1 + mb);
+  }
+  storeSwb(st, g);
+  st.lcgA = a;
+  st.lcgB = b;
+}
+
+template void uniformK<KVO_ISA, float>(RandUniState&, float*, std::size_t);
+template void uniformK<KVO_ISA, double>(RandUniState&, double*, std::size_t);
+template void gaussK<KVO_ISA, float>(RandGausState&, float*, std::size_t);
+template void gaussK<KVO_ISA, double>(RandGausState&, double*, std::size_t);
+template void gaussShortK<KVO_ISA>(WRandGausState&, short*, std::size_t);
+template void uniformShortK<KVO_ISA>(WRandUniState&, short*, std::size_t);
+
+}  // namespace kvo::kern::rand
