@@ -15,7 +15,7 @@ constexpr double kPi = 3.14159265358979323846;
 template <class T, class F>
 void run(benchmark::State& state, F body) {
   const int n = int(state.range(0));
-  std::vector<T> y(std::size_t(n));
+  std::vector<T> y(static_cast<std::size_t>(n));
   for (auto _ : state) {
     body(y.data(), n);
     benchmark::DoNotOptimize(y.data());

@@ -55,9 +55,9 @@ struct Swb {
   U32 step() {
     U32 d = x2 - x3 - c;
     const auto sd = static_cast<std::int32_t>(d);
-    const bool borrow = kStrict ? sd < 0 : sd <= 0;
-    d -= borrow ? 18u : 0u;
-    c = borrow ? 1u : 0u;
+    const U32 borrow = (kStrict ? sd < 0 : sd <= 0) ? 1u : 0u;
+    d -= borrow * 18u;  // a multiply, not a branch: the borrow is unpredictable
+    c = borrow;
     x3 = x2;
     x2 = x1;
     x1 = d;

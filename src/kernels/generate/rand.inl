@@ -19,22 +19,22 @@ constexpr std::size_t kChunk = 512;  // values per pass
 constexpr std::size_t kLanes = 16;   // congruential lanes advanced together
 constexpr LcgJump kJump(kLanes);
 
-// m[k] = the k-th next congruential value for k < len, m left at the last one. Lanes start with
-// sixteen sequential steps and then jump sixteen steps at a time.
-KVO_KERNEL_INLINE void lcgRun(U32& m, U32* out, std::size_t len) {
+// y[k] = out(d[k] + m[k]) for k < len, m[k] the k-th next congruential value; m is left at the
+// last one used. Sixteen lanes start with sequential steps and then jump sixteen steps at a time.
+template <class Out, class T>
+KVO_KERNEL_INLINE void addCongruential(U32& m, const U32* d, T* y, std::size_t len, Out out) {
+  U32 lane[kLanes];
+  for (std::size_t j = 0; j < kLanes; ++j) lane[j] = lcgStep(m);
+  U32 last = m;
   std::size_t i = 0;
-  if (len >= kLanes) {
-    U32 lane[kLanes];
-    for (std::size_t j = 0; j < kLanes; ++j) lane[j] = lcgStep(m);
-    for (;;) {
-      for (std::size_t j = 0; j < kLanes; ++j) out[i + j] = lane[j];
-      i += kLanes;
-      if (i + kLanes > len) break;
-      for (std::size_t j = 0; j < kLanes; ++j) lane[j] = lane[j] * kJump.mul + kJump.add;
-    }
-    m = lane[kLanes - 1];
+  for (; i + kLanes <= len; i += kLanes) {
+    for (std::size_t j = 0; j < kLanes; ++j) y[i + j] = out(d[i + j] + lane[j]);
+    last = lane[kLanes - 1];
+    for (std::size_t j = 0; j < kLanes; ++j) lane[j] = lane[j] * kJump.mul + kJump.add;
   }
-  for (; i < len; ++i) out[i] = lcgStep(m);
+  const std::size_t tail = len - i;
+  for (std::size_t j = 0; j < tail; ++j) y[i + j] = out(d[i + j] + lane[j]);
+  m = tail > 0 ? lane[tail - 1] : last;
 }
 
 // The polar method over a record S whose stored value has the output type T. `conv` turns
@@ -91,14 +91,14 @@ void uniformK(RandUniState& st, R* y, std::size_t n) {
   const double scale = field<R>(st.scale), mid = field<R>(st.mid);
   Swb g = loadSwb(st);
   U32 m = st.lcg;
-  U32 d[kChunk], lcg[kChunk];
+  U32 d[kChunk];
+  const auto out = [scale, mid](U32 r) {
+    return static_cast<R>(static_cast<I32>(r) * scale + mid);
+  };
   while (n > 0) {
     const std::size_t len = std::min(n, kChunk);
     for (std::size_t i = 0; i < len; ++i) d[i] = g.step();
-    lcgRun(m, lcg, len);
-    KVO_IVDEP for (std::size_t i = 0; i < len; ++i) {
-      y[i] = static_cast<R>(static_cast<I32>(d[i] + lcg[i]) * scale + mid);
-    }
+    addCongruential(m, d, y, len, out);
     y += len;
     n -= len;
   }
