@@ -598,6 +598,60 @@ struct ShortUniformModel {
   }
 };
 
+// The checks of the kvorand members: null record for Init, single and block calls, zero length.
+template <class M, class S>
+void expectRandChecks(const M& m, const char* op, S& st) {
+  const std::string init = fn(m.name, (std::string(op) + "Init").c_str()), one = fn(m.name, op),
+                    blk = fn(m.name, (std::string("b") + op).c_str());
+  const auto expect = [](const std::string& func, const char* message) {
+    ASSERT_EQ(kvotest::reports().size(), 1u) << func;
+    EXPECT_EQ(kvotest::reports()[0].func, func);
+    EXPECT_EQ(kvotest::reports()[0].message, message);
+    EXPECT_EQ(kvotest::reports()[0].module, "kvorand");
+    kvotest::clearReports();
+  };
+  EXPECT_EQ(m.init(1, 0, 1, nullptr), KVO_StatusBadArgument);
+  expect(init, "Null pointer to state structure");
+  EXPECT_EQ(m.one(nullptr), Cx(0, 0));
+  expect(one, "Null pointer to state structure");
+  Values y;
+  EXPECT_EQ(m.block(nullptr, 0, y), KVO_StatusBadArgument);
+  expect(blk, "Null pointer to state structure");
+  ASSERT_EQ(m.init(1, 0, 1, &st), KVO_StatusOk);
+  const S before = st;
+  EXPECT_EQ(m.block(&st, 0, y), KVO_StatusBadArgument);
+  expect(blk, "Null length of buffer");
+  EXPECT_EQ(std::memcmp(&before, &st, sizeof st), 0);
+}
+
+// Both parts of every value, sorted, with their moments and Kolmogorov-Smirnov distances.
+struct Sample {
+  std::vector<double> sorted;
+  double mean = 0, sd = 0;
+  Sample(const Values& y, bool complex) {
+    for (const Cx& c : y) {
+      sorted.push_back(c.real());
+      if (complex) sorted.push_back(c.imag());
+    }
+    std::sort(sorted.begin(), sorted.end());
+    for (double x : sorted) mean += x;
+    mean /= double(sorted.size());
+    for (double x : sorted) sd += (x - mean) * (x - mean);
+    sd = std::sqrt(sd / double(sorted.size()));
+  }
+  template <class Cdf>
+  double ks(Cdf cdf) const {
+    const double n = double(sorted.size());
+    double d = 0;
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+      const double f = cdf(sorted[i]);
+      d = std::max({d, std::abs(f - double(i) / n), std::abs(f - double(i + 1) / n)});
+    }
+    return d;
+  }
+  double ksLimit() const { return 1.63 / std::sqrt(double(sorted.size())); }  // the 1% level
+};
+
 const int kLengths[] = {1, 2, 3, 15, 16, 17, 31, 100, 511, 512, 513, 1500};
 
 struct UniMember {
@@ -671,54 +725,24 @@ TEST_P(RandUniTest, SinglesAndPiecesContinueTheBlock) {
   for (const Cx& v : flat) EXPECT_EQ(v, m.complex ? Cx(2.5, 2.5) : Cx(2.5, 0));
 }
 
-// Mean, variance and a Kolmogorov-Smirnov distance of 10^5 values on [low, high).
+// Mean, standard deviation and a Kolmogorov-Smirnov distance of 10^5 values on [low, high).
 TEST_P(RandUniTest, IsUniform) {
   const UniMember& m = GetParam();
   RandUniState st;
   ASSERT_EQ(m.init(2024, -2, 6, &st), KVO_StatusOk);
   Values y;
   m.block(&st, 100000, y);
-  std::vector<double> v;
-  for (const Cx& c : y) {
-    v.push_back(c.real());
-    if (m.complex) v.push_back(c.imag());
-  }
-  double sum = 0, sq = 0;
-  for (double x : v) {
-    ASSERT_GE(x, -2);
-    ASSERT_LE(x, 6);
-    sum += x;
-    sq += x * x;
-  }
-  const double n = double(v.size()), mean = sum / n, var = sq / n - mean * mean;
-  EXPECT_NEAR(mean, 2, 0.03);
-  EXPECT_NEAR(var, 64.0 / 12, 0.05);
-  std::sort(v.begin(), v.end());
-  double ks = 0;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    const double cdf = (v[i] + 2) / 8;
-    ks = std::max({ks, std::abs(cdf - double(i) / n), std::abs(cdf - double(i + 1) / n)});
-  }
-  EXPECT_LT(ks, 1.63 / std::sqrt(n));  // 1% level
+  const Sample v(y, m.complex);
+  EXPECT_GE(v.sorted.front(), -2);
+  EXPECT_LE(v.sorted.back(), 6);
+  EXPECT_NEAR(v.mean, 2, 0.03);
+  EXPECT_NEAR(v.sd, std::sqrt(64.0 / 12), 0.02);
+  EXPECT_LT(v.ks([](double x) { return (x + 2) / 8; }), v.ksLimit());
 }
 
 TEST_P(RandUniTest, ChecksArguments) {
-  const UniMember& m = GetParam();
-  const std::string init = fn(m.name, "RandUniInit"), one = fn(m.name, "RandUni"),
-                    blk = fn(m.name, "bRandUni");
-  EXPECT_EQ(m.init(1, 0, 1, nullptr), KVO_StatusBadArgument);
-  expectReport(KVO_StatusBadArgument, init.c_str(), "Null pointer to state structure", "kvorand");
-  EXPECT_EQ(m.one(nullptr), Cx(0, 0));
-  expectReport(KVO_StatusBadArgument, one.c_str(), "Null pointer to state structure", "kvorand");
-  Values y;
-  EXPECT_EQ(m.block(nullptr, 0, y), KVO_StatusBadArgument);
-  expectReport(KVO_StatusBadArgument, blk.c_str(), "Null pointer to state structure", "kvorand");
   RandUniState st;
-  ASSERT_EQ(m.init(1, 0, 1, &st), KVO_StatusOk);
-  const RandUniState before = st;
-  EXPECT_EQ(m.block(&st, 0, y), KVO_StatusBadArgument);
-  expectReport(KVO_StatusBadArgument, blk.c_str(), "Null length of buffer", "kvorand");
-  EXPECT_TRUE(kvotest::sameBits(before, st));
+  expectRandChecks(GetParam(), "RandUni", st);
 }
 
 INSTANTIATE_TEST_SUITE_P(Members, RandUniTest,
@@ -838,7 +862,7 @@ TEST_P(RandGausTest, PairsShareOneDraw) {
   }
 }
 
-// Mean, variance and a Kolmogorov-Smirnov distance to the normal distribution.
+// Mean, standard deviation and a Kolmogorov-Smirnov distance to the normal distribution.
 TEST_P(RandGausTest, IsNormal) {
   const GausMember& m = GetParam();
   const double mean = m.kind == 2 ? -50 : 0.5, sd = m.kind == 2 ? 4000 : 3;
@@ -846,44 +870,21 @@ TEST_P(RandGausTest, IsNormal) {
   ASSERT_EQ(m.init(4242, mean, sd, &st), KVO_StatusOk);
   Values y;
   m.block(&st, 100000, y);
-  std::vector<double> v;
-  for (const Cx& c : y) {
-    v.push_back(c.real());
-    if (m.complex) v.push_back(c.imag());
-  }
-  double sum = 0, sq = 0;
-  for (double x : v) sum += x;
-  const double n = double(v.size()), mu = sum / n;
-  for (double x : v) sq += (x - mu) * (x - mu);
-  EXPECT_NEAR(mu, mean, 0.02 * sd);
-  EXPECT_NEAR(std::sqrt(sq / n), sd, 0.02 * sd);
-  std::sort(v.begin(), v.end());
-  double ks = 0;
+  const Sample v(y, m.complex);
+  EXPECT_NEAR(v.mean, mean, 0.02 * sd);
+  EXPECT_NEAR(v.sd, sd, 0.02 * sd);
   // 16-bit values are truncated toward zero: compare with the cdf between the integers.
   const double halfStep = m.kind == 2 ? 0.5 : 0;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    const double x = v[i] + (v[i] > 0 ? halfStep : v[i] < 0 ? -halfStep : 0);
-    const double cdf = 0.5 * std::erfc(-(x - mean) / (sd * std::sqrt(2.0)));
-    ks = std::max({ks, std::abs(cdf - double(i) / n), std::abs(cdf - double(i + 1) / n)});
-  }
-  EXPECT_LT(ks, 1.63 / std::sqrt(n));
+  EXPECT_LT(v.ks([&](double x) {
+    x += x > 0 ? halfStep : x < 0 ? -halfStep : 0;
+    return 0.5 * std::erfc(-(x - mean) / (sd * std::sqrt(2.0)));
+  }),
+            v.ksLimit());
 }
 
 TEST_P(RandGausTest, ChecksArguments) {
-  const GausMember& m = GetParam();
-  const std::string init = fn(m.name, "RandGausInit"), one = fn(m.name, "RandGaus"),
-                    blk = fn(m.name, "bRandGaus");
-  EXPECT_EQ(m.init(1, 0, 1, nullptr), KVO_StatusBadArgument);
-  expectReport(KVO_StatusBadArgument, init.c_str(), "Null pointer to state structure", "kvorand");
-  EXPECT_EQ(m.one(nullptr), Cx(0, 0));
-  expectReport(KVO_StatusBadArgument, one.c_str(), "Null pointer to state structure", "kvorand");
-  Values y;
-  EXPECT_EQ(m.block(nullptr, 0, y), KVO_StatusBadArgument);
-  expectReport(KVO_StatusBadArgument, blk.c_str(), "Null pointer to state structure", "kvorand");
-  GausRecord st;
-  ASSERT_EQ(m.init(1, 0, 1, &st), KVO_StatusOk);
-  EXPECT_EQ(m.block(&st, 0, y), KVO_StatusBadArgument);
-  expectReport(KVO_StatusBadArgument, blk.c_str(), "Null length of buffer", "kvorand");
+  GausRecord st{};
+  expectRandChecks(GetParam(), "RandGaus", st);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -895,6 +896,28 @@ INSTANTIATE_TEST_SUITE_P(
                       KVO_GAUS_MEMBER(w, short, short, WRandGausState, false, 2),
                       KVO_GAUS_MEMBER(v, ComplexShort, short, WRandGausState, true, 2)),
     [](const auto& info) { return std::string(info.param.name); });
+
+class RandDetail : public KvoTest {};
+
+TEST_F(RandDetail, NullDataBufferAndConstantRange) {
+  RandUniState u;
+  ASSERT_EQ(kvosRandUniInit(1, 0, 1, &u), KVO_StatusOk);
+  const RandUniState before = u;
+  EXPECT_EQ(kvosbRandUni(&u, nullptr, 4), KVO_StatusBadArgument);
+  expectReport(KVO_StatusBadArgument, "kvosbRandUni", "Null pointer to data buffer", "kvorand");
+  EXPECT_TRUE(kvotest::sameBits(before, u));
+  WRandGausState g;
+  ASSERT_EQ(kvowRandGausInit(1, 0, 100, &g), KVO_StatusOk);
+  EXPECT_EQ(kvovbRandGaus(&g, nullptr, 4), KVO_StatusBadArgument);
+  expectReport(KVO_StatusBadArgument, "kvovbRandGaus", "Null pointer to data buffer", "kvorand");
+  // Seeds outside the 32-bit range all give the integer-indefinite seed 0x80000000.
+  RandUniState a, b, c;
+  kvodRandUniInit(1e12, 0, 1, &a);
+  kvodRandUniInit(-2147483649.0, 0, 1, &b);
+  kvodRandUniInit(-2147483648.0, 0, 1, &c);
+  EXPECT_TRUE(kvotest::sameBits(a, c));
+  EXPECT_TRUE(kvotest::sameBits(b, c));
+}
 
 class RandShortUniTest : public KvoTest {};
 

@@ -21,16 +21,16 @@ int init(const Site& s, double rFreq, double phase, double mag, ToneState* st, b
 
 template <class T>
 T single(const Site& s, ToneState* st) {
-  T y{};
-  if (kvo::gen::toneOk(s, st)) tone::floatBlock(*st, &y, 1);
-  return y;
+  return kvo::gen::toneSingle<T>(s, st, [](ToneState& state) {
+    T y{};
+    tone::floatBlock(state, &y, 1);
+    return y;
+  });
 }
 
 template <class T>
 int block(const Site& s, ToneState* st, T* y, int n) {
-  if (!kvo::gen::toneBlockOk(s, st, y, n)) return KVO_StatusBadArgument;
-  tone::floatBlock(*st, y, static_cast<std::size_t>(n));
-  return KVO_StatusOk;
+  return kvo::gen::toneBlock(s, st, y, n, tone::floatBlock<T>);
 }
 
 }  // namespace

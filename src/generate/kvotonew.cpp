@@ -20,14 +20,12 @@ int init(const Site& s, float rFreq, float phase, short mag, ToneState* st) {
 
 template <class T>
 T single(const Site& s, ToneState* st) {
-  return kvo::gen::toneOk(s, st) ? tone::shortSingle<T>(*st) : T{};
+  return kvo::gen::toneSingle<T>(s, st, tone::shortSingle<T>);
 }
 
 template <class T>
 int block(const Site& s, ToneState* st, T* y, int n) {
-  if (!kvo::gen::toneBlockOk(s, st, y, n)) return KVO_StatusBadArgument;
-  tone::shortBlock(*st, y, static_cast<std::size_t>(n));
-  return KVO_StatusOk;
+  return kvo::gen::toneBlock(s, st, y, n, tone::shortBlock<T>);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Argument checks shared by the float, double and 16-bit tone generators.
 #pragma once
 
+#include <cstddef>
+
 #include "frame/check.h"
 #include "kernels/generate/genfield.h"
 #include "kernels/generate/tone.h"
@@ -27,6 +29,19 @@ inline bool toneBlockOk(const Site& s, const ToneState* st, const void* samps, i
              .notNull(samps, "Null input buffer pointer")
              .positive(n, "Bad number of items") &&
          Checks(s).require(kern::tone::initialised(*st), "Structure initialization need");
+}
+
+// The checked single-sample and block forms around a member's kernels.
+template <class T, class Kernel>
+T toneSingle(const Site& s, ToneState* st, Kernel next) {
+  return toneOk(s, st) ? next(*st) : T{};
+}
+
+template <class T, class Kernel>
+int toneBlock(const Site& s, ToneState* st, T* y, int n, Kernel fill) {
+  if (!toneBlockOk(s, st, y, n)) return KVO_StatusBadArgument;
+  fill(*st, y, static_cast<std::size_t>(n));
+  return KVO_StatusOk;
 }
 
 }  // namespace kvo::gen
