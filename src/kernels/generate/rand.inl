@@ -19,21 +19,33 @@ constexpr std::size_t kChunk = 512;  // values per pass
 constexpr std::size_t kLanes = 16;   // congruential lanes advanced together
 constexpr LcgJump kJump(kLanes);
 
-// y[k] = out(d[k] + m[k]) for k < len, m[k] the k-th next congruential value; m is left at the
-// last one used. Sixteen lanes start with sequential steps and then jump sixteen steps at a time.
+// y[k] = out(d_k + m_k) for k < n: d_k the next subtract-with-borrow values, m_k the next
+// congruential values; both generators are left at the last values used. Sixteen congruential
+// lanes start with sequential steps and then jump sixteen steps at a time. Each group of sixteen
+// borrow steps (a latency-bound chain) is followed by the lane-parallel work on it, which the
+// processor overlaps with the next group's chain.
 template <class Out, class T>
-KVO_KERNEL_INLINE void addCongruential(U32& m, const U32* d, T* y, std::size_t len, Out out) {
+KVO_KERNEL_INLINE void combine(Swb& g, U32& m, T* y, std::size_t n, Out out) {
+  if (n < kLanes) {  // short runs (single values): not worth starting the lanes
+    for (std::size_t j = 0; j < n; ++j) {
+      const U32 d = g.step();
+      y[j] = out(d + lcgStep(m));
+    }
+    return;
+  }
   U32 lane[kLanes];
   for (std::size_t j = 0; j < kLanes; ++j) lane[j] = lcgStep(m);
   U32 last = m;
   std::size_t i = 0;
-  for (; i + kLanes <= len; i += kLanes) {
-    for (std::size_t j = 0; j < kLanes; ++j) y[i + j] = out(d[i + j] + lane[j]);
+  for (; i + kLanes <= n; i += kLanes) {
+    U32 d[kLanes];
+    for (std::size_t j = 0; j < kLanes; ++j) d[j] = g.step();
+    for (std::size_t j = 0; j < kLanes; ++j) y[i + j] = out(d[j] + lane[j]);
     last = lane[kLanes - 1];
     for (std::size_t j = 0; j < kLanes; ++j) lane[j] = lane[j] * kJump.mul + kJump.add;
   }
-  const std::size_t tail = len - i;
-  for (std::size_t j = 0; j < tail; ++j) y[i + j] = out(d[i + j] + lane[j]);
+  const std::size_t tail = n - i;
+  for (std::size_t j = 0; j < tail; ++j) y[i + j] = out(g.step() + lane[j]);
   m = tail > 0 ? lane[tail - 1] : last;
 }
 
@@ -51,18 +63,22 @@ void polar(S& st, T& stored, double mean, double stDev, T* y, std::size_t n, Con
   U32 m = st.lcg;
   double u1[kChunk], u2[kChunk], s[kChunk], ln[kChunk];
   T first[kChunk], second[kChunk];
+  I32 raw[2 * kChunk];
   while (i < n) {
     const std::size_t pairs = std::min((n - i + 1) / 2, kChunk);
+    // Each trial takes two draws, and a round makes only as many trials as pairs are missing, so
+    // the generators never run past the last accepted pair.
     for (std::size_t k = 0; k < pairs;) {
-      const U32 d1 = g.step(), d2 = g.step();
-      const U32 m1 = lcgStep(m), m2 = lcgStep(m);
-      const double a = static_cast<I32>(d1 + m1) * 0x1p-31;
-      const double b = static_cast<I32>(d2 + m2) * 0x1p-31;
-      const double q = a * a + b * b;
-      u1[k] = a;
-      u2[k] = b;
-      s[k] = q;
-      k += (q < 1 && q != 0) ? 1 : 0;
+      const std::size_t trials = pairs - k;
+      combine(g, m, raw, 2 * trials, [](U32 r) { return static_cast<I32>(r); });
+      for (std::size_t t = 0; t < trials; ++t) {
+        const double a = raw[2 * t] * 0x1p-31, b = raw[2 * t + 1] * 0x1p-31;
+        const double q = a * a + b * b;
+        u1[k] = a;
+        u2[k] = b;
+        s[k] = q;
+        k += (q < 1 && q != 0) ? 1 : 0;
+      }
     }
     lnK<I, double>(s, ln, pairs);
     for (std::size_t k = 0; k < pairs; ++k) {
@@ -91,17 +107,10 @@ void uniformK(RandUniState& st, R* y, std::size_t n) {
   const double scale = field<R>(st.scale), mid = field<R>(st.mid);
   Swb g = loadSwb(st);
   U32 m = st.lcg;
-  U32 d[kChunk];
   const auto out = [scale, mid](U32 r) {
     return static_cast<R>(static_cast<I32>(r) * scale + mid);
   };
-  while (n > 0) {
-    const std::size_t len = std::min(n, kChunk);
-    for (std::size_t i = 0; i < len; ++i) d[i] = g.step();
-    addCongruential(m, d, y, len, out);
-    y += len;
-    n -= len;
-  }
+  combine(g, m, y, n, out);
   storeSwb(st, g);
   st.lcg = m;
 }
