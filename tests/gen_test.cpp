@@ -934,6 +934,27 @@ TEST_F(RandShortUniTest, FollowsTheModel) {
   });
 }
 
+// A difference of exactly zero borrows in single steps and not in batch steps.
+TEST_F(RandShortUniTest, BorrowAtZero) {
+  for (int n : {1, 2}) {
+    WRandUniState st;
+    ASSERT_EQ(kvowRandUniInit(1, -32768, 32767, &st), KVO_StatusOk);
+    st.x2 = st.x3 = 12345;
+    st.carry = 0;
+    ShortUniformModel g(1, -32768, 32767);
+    g.g.x1 = st.x1;
+    g.g.x2 = g.g.x3 = 12345;
+    g.g.c = 0;
+    short y[2];
+    ASSERT_EQ(kvowbRandUni(&st, y, n), KVO_StatusOk);
+    std::vector<short> want;
+    g.batch(want, n);
+    EXPECT_EQ(std::vector<short>(y, y + n), want);
+    g.g.expectRegisters(st);  // the newest registers hold 0 (batch) or -18 (single step)
+    EXPECT_EQ(n == 1 ? st.x1 : st.x2, n == 1 ? 0u - 18u : 0u);
+  }
+}
+
 TEST_F(RandShortUniTest, ComplexSinglesTakeTwoBufferedValues) {
   WRandUniState a, b;
   ASSERT_EQ(kvowRandUniInit(9, 0, 4096, &a), KVO_StatusOk);
