@@ -750,7 +750,7 @@ class RandTest : public KvoTest, public ::testing::WithParamInterface<RandMember
 
 TEST_P(RandTest, FollowsTheModel) {
   const RandMember& m = GetParam();
-  const auto [a, b] = args(m);
+  const double a = args(m).first, b = args(m).second;  // no structured binding: lambda below
   forEachIsa([&] {
     for (int n : kLengths) {
       SCOPED_TRACE(n);
