@@ -1063,19 +1063,220 @@ KVO_API int KVO_CALL kvodFirBandstop(double rLowFreq, double rHighFreq, double* 
  * Tone generator
  * ---------------------------------------------------------------------------------------------- */
 
-/* [tone] */
+/* A field that holds a float for the single-precision members (and the 16-bit members that keep
+ * float fields) and a double for the double-precision members. */
+typedef union {
+  float f;
+  double d;
+} KvoRealField;
+
+/* Tone generator: mag*cos(2*pi*rFreq*n + phase), complex members mag*exp(i*(...)). The record is
+ * valid while marker holds the string "QRZ"; it may be copied. Float and double members run
+ * y[n] = coef*y[n-1] - y[n-2] in double precision (real members use .re of prev1 and prev2). The
+ * 16-bit members rotate two Q14 phasors (samples n and n+1 of the tone scaled by 2^shift) and hand
+ * out single samples from a 32-sample cache (cacheIndex 32: empty). */
+typedef struct {
+  double coef;
+  ComplexDouble prev1;
+  ComplexDouble prev2;
+  KvoRealField mag, rFreq, phase; /* .f for s, c, w, v (w, v: rFreq and phase only) */
+  ComplexShort phasor[2];
+  short rotation[4]; /* cos 2w, -sin 2w, sin 2w, cos 2w in Q14 */
+  short rounding[4]; /* 2^shift */
+  int shift;
+  short wMag;
+  short reserved;
+  int cacheIndex;
+  ComplexShort cache[32]; /* w uses the real parts */
+  char marker[4];
+} ToneState;
+
+KVO_API int KVO_CALL kvosToneInit(float rFreq, float phase, float mag, ToneState* statePtr);
+KVO_API int KVO_CALL kvocToneInit(float rFreq, float phase, float mag, ToneState* statePtr);
+KVO_API int KVO_CALL kvodToneInit(double rFreq, double phase, double mag, ToneState* statePtr);
+KVO_API int KVO_CALL kvozToneInit(double rFreq, double phase, double mag, ToneState* statePtr);
+KVO_API int KVO_CALL kvowToneInit(float rFreq, float phase, short mag, ToneState* statePtr);
+KVO_API int KVO_CALL kvovToneInit(float rFreq, float phase, short mag, ToneState* statePtr);
+
+/* The next sample; 0 after a failed check. */
+KVO_API float KVO_CALL kvosTone(ToneState* statePtr);
+KVO_API ComplexFloat KVO_CALL kvocTone(ToneState* statePtr);
+KVO_API double KVO_CALL kvodTone(ToneState* statePtr);
+KVO_API ComplexDouble KVO_CALL kvozTone(ToneState* statePtr);
+KVO_API short KVO_CALL kvowTone(ToneState* statePtr);
+KVO_API ComplexShort KVO_CALL kvovTone(ToneState* statePtr);
+
+/* sampsLen samples; the state advances as after sampsLen single calls. The 16-bit members write
+ * straight from the phasors and leave the single-sample cache alone. */
+KVO_API int KVO_CALL kvosbTone(ToneState* statePtr, float* samps, int sampsLen);
+KVO_API int KVO_CALL kvocbTone(ToneState* statePtr, ComplexFloat* samps, int sampsLen);
+KVO_API int KVO_CALL kvodbTone(ToneState* statePtr, double* samps, int sampsLen);
+KVO_API int KVO_CALL kvozbTone(ToneState* statePtr, ComplexDouble* samps, int sampsLen);
+KVO_API int KVO_CALL kvowbTone(ToneState* statePtr, short* samps, int sampsLen);
+KVO_API int KVO_CALL kvovbTone(ToneState* statePtr, ComplexShort* samps, int sampsLen);
 
 /* ------------------------------------------------------------------------------------------------
  * Triangle generator
  * ---------------------------------------------------------------------------------------------- */
 
-/* [trngl] */
+/* Triangle generator: at phase 0 the wave is at mag, falls to -mag over a phase of pi + asym and
+ * rises back over pi - asym. Fields are .f for s, c, w, v and .d for d, z; the complex members add
+ * imValue and imStep, the imaginary part running 3*pi/2 + asym/2 ahead (the analogue of a sine).
+ * Init and the block members return nothing: failures show in the thread's status. */
+typedef struct {
+  KvoRealField mag;
+  KvoRealField step;
+  KvoRealField downStep;
+  KvoRealField upStep;
+  KvoRealField downToUp;
+  KvoRealField upToDown;
+  KvoRealField upPeriod;
+  KvoRealField downPeriod;
+  KvoRealField topSpan;
+  KvoRealField bottomSpan;
+  KvoRealField value;
+  KvoRealField imValue;
+  KvoRealField imStep;
+} TrnglState;
+
+KVO_API void KVO_CALL kvosTrnglInit(float rFreq, float phase, float mag, float asym,
+                                    TrnglState* statePtr);
+KVO_API void KVO_CALL kvocTrnglInit(float rFreq, float phase, float mag, float asym,
+                                    TrnglState* statePtr);
+KVO_API void KVO_CALL kvodTrnglInit(double rFreq, double phase, double mag, double asym,
+                                    TrnglState* statePtr);
+KVO_API void KVO_CALL kvozTrnglInit(double rFreq, double phase, double mag, double asym,
+                                    TrnglState* statePtr);
+KVO_API void KVO_CALL kvowTrnglInit(float rFreq, float phase, short mag, float asym,
+                                    TrnglState* statePtr);
+KVO_API void KVO_CALL kvovTrnglInit(float rFreq, float phase, short mag, float asym,
+                                    TrnglState* statePtr);
+
+/* The next sample; 0 after a failed check. */
+KVO_API float KVO_CALL kvosTrngl(TrnglState* statePtr);
+KVO_API ComplexFloat KVO_CALL kvocTrngl(TrnglState* statePtr);
+KVO_API double KVO_CALL kvodTrngl(TrnglState* statePtr);
+KVO_API ComplexDouble KVO_CALL kvozTrngl(TrnglState* statePtr);
+KVO_API short KVO_CALL kvowTrngl(TrnglState* statePtr);
+KVO_API ComplexShort KVO_CALL kvovTrngl(TrnglState* statePtr);
+
+/* sampsLen samples; the running value is kept in double precision between samples. */
+KVO_API void KVO_CALL kvosbTrngl(TrnglState* statePtr, float* samps, int sampsLen);
+KVO_API void KVO_CALL kvocbTrngl(TrnglState* statePtr, ComplexFloat* samps, int sampsLen);
+KVO_API void KVO_CALL kvodbTrngl(TrnglState* statePtr, double* samps, int sampsLen);
+KVO_API void KVO_CALL kvozbTrngl(TrnglState* statePtr, ComplexDouble* samps, int sampsLen);
+KVO_API void KVO_CALL kvowbTrngl(TrnglState* statePtr, short* samps, int sampsLen);
+KVO_API void KVO_CALL kvovbTrngl(TrnglState* statePtr, ComplexShort* samps, int sampsLen);
 
 /* ------------------------------------------------------------------------------------------------
  * Random number generators
  * ---------------------------------------------------------------------------------------------- */
 
-/* [rand] */
+/* Random generators. All share a subtract-with-borrow generator (x1 newest, x2, x3, carry) added
+ * to a congruential generator (lcg), seeded through a small congruential generator (seedLcg). The
+ * same seed and arguments give the same sequence on every platform. Floating-point seeds are
+ * truncated toward zero to a 32-bit integer. Complex members use the record of the real member of
+ * the same precision and take two successive values, real part first. */
+typedef struct {
+  KvoRealField mid;   /* .f for s, c; .d for d, z */
+  KvoRealField scale; /* (high - low) * 2^-32 */
+  unsigned int lcg;
+  unsigned int carry;
+  unsigned int x1, x2, x3;
+  unsigned int seedLcg;
+} RandUniState;
+
+typedef struct {
+  KvoRealField mean; /* .f for s, c; .d for d, z */
+  KvoRealField stDev;
+  KvoRealField stored; /* the second value of the last pair */
+  int haveStored;
+  unsigned int lcg;
+  unsigned int carry;
+  unsigned int x1, x2, x3;
+  unsigned int seedLcg;
+} RandGausState;
+
+/* 16-bit uniform generator: two congruential lanes and a buffer for the single-value members;
+ * values are mid - (r >> shift), r the raw 32-bit draw. */
+typedef struct {
+  int mid;
+  int shift;
+  unsigned int lcgA, lcgB;
+  unsigned int x1, x2, x3;
+  unsigned int carry;
+  unsigned int seedLcg;
+  int next; /* index of the next unread value in buffer, 32 when empty */
+  short buffer[32];
+} WRandUniState;
+
+typedef struct {
+  int haveStored;
+  unsigned int lcg;
+  unsigned int carry;
+  unsigned int x1, x2, x3;
+  short mean;
+  short stDev;
+  short stored;
+  short reserved;
+  unsigned int seedLcg;
+} WRandGausState;
+
+KVO_API int KVO_CALL kvosRandUniInit(float seed, float low, float high, RandUniState* statePtr);
+KVO_API int KVO_CALL kvocRandUniInit(float seed, float low, float high, RandUniState* statePtr);
+KVO_API int KVO_CALL kvodRandUniInit(double seed, double low, double high, RandUniState* statePtr);
+KVO_API int KVO_CALL kvozRandUniInit(double seed, double low, double high, RandUniState* statePtr);
+KVO_API int KVO_CALL kvowRandUniInit(unsigned int seed, short low, short high,
+                                     WRandUniState* statePtr);
+KVO_API int KVO_CALL kvovRandUniInit(unsigned int seed, short low, short high,
+                                     WRandUniState* statePtr);
+
+/* One value in [low, high); 0 after a failed check. */
+KVO_API float KVO_CALL kvosRandUni(RandUniState* statePtr);
+KVO_API double KVO_CALL kvodRandUni(RandUniState* statePtr);
+KVO_API short KVO_CALL kvowRandUni(WRandUniState* statePtr);
+KVO_API ComplexFloat KVO_CALL kvocRandUni(RandUniState* statePtr);
+KVO_API ComplexDouble KVO_CALL kvozRandUni(RandUniState* statePtr);
+KVO_API ComplexShort KVO_CALL kvovRandUni(WRandUniState* statePtr);
+
+/* The 16-bit block members write batch values straight to samps, bypassing the buffer. */
+KVO_API int KVO_CALL kvosbRandUni(RandUniState* statePtr, float* samps, unsigned int sampsLen);
+KVO_API int KVO_CALL kvocbRandUni(RandUniState* statePtr, ComplexFloat* samps,
+                                  unsigned int sampsLen);
+KVO_API int KVO_CALL kvodbRandUni(RandUniState* statePtr, double* samps, unsigned int sampsLen);
+KVO_API int KVO_CALL kvozbRandUni(RandUniState* statePtr, ComplexDouble* samps,
+                                  unsigned int sampsLen);
+KVO_API int KVO_CALL kvowbRandUni(WRandUniState* statePtr, short* samps, int sampsLen);
+KVO_API int KVO_CALL kvovbRandUni(WRandUniState* statePtr, ComplexShort* samps, int sampsLen);
+
+KVO_API int KVO_CALL kvosRandGausInit(float seed, float mean, float stDev, RandGausState* statePtr);
+KVO_API int KVO_CALL kvocRandGausInit(float seed, float mean, float stDev, RandGausState* statePtr);
+KVO_API int KVO_CALL kvodRandGausInit(double seed, double mean, double stDev,
+                                      RandGausState* statePtr);
+KVO_API int KVO_CALL kvozRandGausInit(double seed, double mean, double stDev,
+                                      RandGausState* statePtr);
+KVO_API int KVO_CALL kvowRandGausInit(short seed, short mean, short stDev,
+                                      WRandGausState* statePtr);
+KVO_API int KVO_CALL kvovRandGausInit(short seed, short mean, short stDev,
+                                      WRandGausState* statePtr);
+
+/* Normal values by the polar method, produced in pairs; 0 after a failed check. */
+KVO_API float KVO_CALL kvosRandGaus(RandGausState* statePtr);
+KVO_API ComplexFloat KVO_CALL kvocRandGaus(RandGausState* statePtr);
+KVO_API double KVO_CALL kvodRandGaus(RandGausState* statePtr);
+KVO_API ComplexDouble KVO_CALL kvozRandGaus(RandGausState* statePtr);
+KVO_API short KVO_CALL kvowRandGaus(WRandGausState* statePtr);
+KVO_API ComplexShort KVO_CALL kvovRandGaus(WRandGausState* statePtr);
+
+KVO_API int KVO_CALL kvosbRandGaus(RandGausState* statePtr, float* samps, unsigned int sampsLen);
+KVO_API int KVO_CALL kvocbRandGaus(RandGausState* statePtr, ComplexFloat* samps,
+                                   unsigned int sampsLen);
+KVO_API int KVO_CALL kvodbRandGaus(RandGausState* statePtr, double* samps, unsigned int sampsLen);
+KVO_API int KVO_CALL kvozbRandGaus(RandGausState* statePtr, ComplexDouble* samps,
+                                   unsigned int sampsLen);
+KVO_API int KVO_CALL kvowbRandGaus(WRandGausState* statePtr, short* samps, unsigned int sampsLen);
+KVO_API int KVO_CALL kvovbRandGaus(WRandGausState* statePtr, ComplexShort* samps,
+                                   unsigned int sampsLen);
 
 /* ------------------------------------------------------------------------------------------------
  * Window functions
