@@ -163,29 +163,6 @@ bool realPlan(int order, fft::RealTables& t) {
   return order < 2 || (t.twiddles != nullptr && t.recombination != nullptr);
 }
 
-// Real signal (2^order values, order >= 1) to its RCPack spectrum, dst may equal src.
-template <class C>
-void realForward(const RealT<C>* src, RealT<C>* dst, int order, const fft::RealTables& t) {
-  fft::realToSpectrum<C>(src, dst, order, fft::kPack, false, false, t);
-}
-// RCPack spectrum back to the real signal, unscaled.
-template <class C>
-void realInverse(const RealT<C>* src, RealT<C>* dst, int order, const fft::RealTables& t) {
-  fft::spectrumToReal<C>(src, dst, order, fft::kPack, true, false, t);
-}
-
-// d = a * b for RCPack spectra of 2^order values (order >= 1), times `scale`.
-template <class C>
-void mpyPack(const RealT<C>* a, const RealT<C>* b, RealT<C>* d, int order) {
-  const std::size_t n = std::size_t{1} << order;
-  d[0] = a[0] * b[0];
-  d[n - 1] = a[n - 1] * b[n - 1];
-  if (n > 2) {
-    kern::binary<kern::Mpy>(reinterpret_cast<const C*>(a + 1), reinterpret_cast<const C*>(b + 1),
-                            reinterpret_cast<C*>(d + 1), static_cast<int>(n / 2 - 1));
-  }
-}
-
 // Complex transforms in bit-reversed order (products are element-wise, so order does not matter).
 template <class C>
 const RealT<C>* complexPlan(int order) {

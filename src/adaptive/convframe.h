@@ -141,22 +141,32 @@ void direct(const TL* x, int lg, const TS* h, int s, TY* y) {
 
 // ---- transform methods ------------------------------------------------------------------------
 
-// Real data: RCPack spectra of real transforms.
+// Real data: CCS spectra of real transforms (N / 2 + 1 complex values, so the work arrays hold
+// two values more than the signal), multiplied as they come out of the transform.
 template <class R>
 struct RealDomain {
   using E = R;
   using C = ComplexOf<R>;
+  static constexpr std::size_t kExtra = 2;
   fft::RealTables t{};
   bool plan(int order) { return realPlan<C>(order, t); }
-  void forward(E* v, int order) const { realForward<C>(v, v, order, t); }
-  void inverse(E* v, int order) const { realInverse<C>(v, v, order, t); }
-  static void product(const E* a, const E* b, E* d, int order) { mpyPack<C>(a, b, d, order); }
+  void forward(E* v, int order) const {
+    fft::realToSpectrum<C>(v, v, order, fft::kCcs, false, false, t);
+  }
+  void inverse(E* v, int order) const {
+    fft::spectrumToReal<C>(v, v, order, fft::kCcs, true, false, t);
+  }
+  static void product(const E* a, const E* b, E* d, int order) {
+    kern::binary<kern::Mpy>(reinterpret_cast<const C*>(a), reinterpret_cast<const C*>(b),
+                            reinterpret_cast<C*>(d), (1 << order) / 2 + 1);
+  }
 };
 
 // Complex or mixed data: complex transforms in bit-reversed order.
 template <class R>
 struct ComplexDomain {
   using E = ComplexOf<R>;
+  static constexpr std::size_t kExtra = 0;
   const R* tw = nullptr;
   bool plan(int order) { return (tw = complexPlan<E>(order)) != nullptr; }
   void forward(E* v, int order) const { complexForward<E>(v, v, order, tw); }
@@ -192,9 +202,9 @@ int full(const Site& site, const TL* x, int lg, const TS* h, int s, TY* y) {
   const std::size_t n = std::size_t{1} << order;
   D dom;
   if (!dom.plan(order)) return kNoTables;
-  Buffer<E> a(n, true);
+  Buffer<E> a(n + D::kExtra, true);
   if (!a) return site.report(KVO_StatusOutOfMemory, "NULL Pointer"), KVO_StatusOutOfMemory;
-  Buffer<E> b(n, true);
+  Buffer<E> b(n + D::kExtra, true);
   if (!b) return site.report(KVO_StatusOutOfMemory, "NULL Pointer"), KVO_StatusOutOfMemory;
   load(x, lg, a.get());
   load(h, s, b.get());
@@ -219,13 +229,13 @@ int blocked(const Site& site, const TL* x, int lg, const TS* h, int s, TY* y, in
   const std::size_t n = std::size_t{1} << order;
   D dom;
   if (!dom.plan(order)) return kNoTables;
-  Buffer<E> k(n, true);
+  Buffer<E> k(n + D::kExtra, true);
   if (!k) return site.report(KVO_StatusOutOfMemory, "NULL Pointer"), KVO_StatusOutOfMemory;
-  Buffer<E> w(n, true);
+  Buffer<E> w(n + D::kExtra, true);
   if (!w) return site.report(KVO_StatusOutOfMemory, "NULL Pointer"), KVO_StatusOutOfMemory;
   load(h, s, k.get());
   dom.forward(k.get(), order);
-  scaleBy(&reinterpret_cast<RealT<E>*>(k.get())[0], n * Elem<E>::kParts,
+  scaleBy(&reinterpret_cast<RealT<E>*>(k.get())[0], n * Elem<E>::kParts + D::kExtra,
           static_cast<RealT<E>>(1.0 / double(n)));
   const std::int64_t hop = static_cast<std::int64_t>(n) - s + 1;
   for (std::int64_t start = 0; start < m; start += hop) {

@@ -119,7 +119,7 @@ void directLags(const TA* a, int lenA, const TB* b, int lenB, std::int64_t lo, i
 
 // ---- transform method -------------------------------------------------------------------------
 
-// acc += conj(x) * y over packed (RCPack) or complex spectra.
+// acc += conj(x) * y over CCS or complex spectra.
 template <class C>
 void accumulateConjProduct(const C* x, const C* y, C* acc, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
@@ -128,15 +128,6 @@ void accumulateConjProduct(const C* x, const C* y, C* acc, std::size_t n) {
     acc[i].im = static_cast<RealT<C>>(acc[i].im + (xr * yi - xi * yr));
   }
 }
-template <class R>
-void accumulateConjPack(const R* x, const R* y, R* acc, std::size_t n) {
-  acc[0] += x[0] * y[0];
-  acc[n - 1] += x[n - 1] * y[n - 1];
-  using C = conv::ComplexOf<R>;
-  accumulateConjProduct(reinterpret_cast<const C*>(x + 1), reinterpret_cast<const C*>(y + 1),
-                        reinterpret_cast<C*>(acc + 1), n / 2 - 1);
-}
-
 // Blocks of P samples of a against windows of N = 2P samples of b from lo + jP; the cross-spectra
 // are summed and transformed back once, giving N * r for the lags lo .. lo + P. False when the
 // work memory or the tables cannot be had (the caller then sums directly).
@@ -152,7 +143,7 @@ bool fftLags(const TA* a, int lenA, const TB* b, int lenB, std::int64_t lo, int 
   if (order < 1) return false;
   D dom;
   if (!dom.plan(order)) return false;
-  Buffer<E> x(n), y(n), acc(n, true);
+  Buffer<E> x(n + D::kExtra), y(n + D::kExtra), acc(n + D::kExtra, true);
   if (!x || !y || !acc) return false;
   const std::int64_t p = block;
   for (std::int64_t start = 0; start < lenA; start += p) {
@@ -167,7 +158,10 @@ bool fftLags(const TA* a, int lenA, const TB* b, int lenB, std::int64_t lo, int 
     dom.forward(x.get(), order);
     dom.forward(y.get(), order);
     if constexpr (kRealData) {
-      accumulateConjPack(x.get(), y.get(), acc.get(), n);
+      using C = conv::ComplexOf<R>;
+      accumulateConjProduct(reinterpret_cast<const C*>(x.get()),
+                            reinterpret_cast<const C*>(y.get()), reinterpret_cast<C*>(acc.get()),
+                            n / 2 + 1);
     } else {
       accumulateConjProduct(x.get(), y.get(), acc.get(), n);
     }
