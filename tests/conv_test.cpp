@@ -265,18 +265,21 @@ TEST_F(Conv, SixteenBitFilterUsesTheQuantisedKernel) {
 // ---- method boundaries ------------------------------------------------------------------------
 
 TEST_F(Conv, ThresholdsAndCostModelPickTheStatedMethods) {
-  const kvo::conv::Rules s{{9, 111, 60, 53243, 611, 111},
-                           &kvo::conv::kCostS,
-                           &kvo::conv::kCostS,
-                           &kvo::conv::kCostS,
-                           true};
+  namespace conv = kvo::conv;
+  const conv::Rules s{
+      {9, 111, conv::tables::kS}, &conv::kCostS, &conv::kCostS, &conv::kCostS, true};
   int mode = 0;
-  EXPECT_EQ(kvo::conv::choose(s, 1 << 22, 8, &mode), kvo::conv::kDirect);
-  EXPECT_EQ(kvo::conv::choose(s, 53242, 9, &mode), kvo::conv::kDirect);
-  EXPECT_NE(kvo::conv::choose(s, 53243, 9, &mode), kvo::conv::kDirect);
-  EXPECT_EQ(s.t.threshold(60), 611);
-  EXPECT_EQ(s.t.threshold(110), 111);
-  EXPECT_NE(kvo::conv::choose(s, 111, 111, &mode), kvo::conv::kDirect);
+  EXPECT_EQ(conv::choose(s, 1 << 30, 8, &mode), conv::kDirect);  // below the lower bound
+  EXPECT_NE(conv::choose(s, 111, 111, &mode), conv::kDirect);    // from the upper bound on
+  for (int len = 9; len < 111; ++len) {
+    const int t = s.t.threshold(len);
+    if (t == conv::tables::kNever || t <= len) continue;
+    EXPECT_EQ(conv::choose(s, t - 1, len, &mode), conv::kDirect) << len;
+    EXPECT_NE(conv::choose(s, t, len, &mode), conv::kDirect) << len;
+  }
+  // Long operands far beyond the short one go blocked, comparable ones one full transform.
+  EXPECT_EQ(conv::choose(s, 1 << 20, 200, &mode), conv::kBlocked);
+  EXPECT_EQ(conv::choose(s, 300, 200, &mode), conv::kFull);
 }
 
 // Every switch point gives the same values (up to rounding) on both sides.
@@ -286,8 +289,14 @@ TEST_F(Conv, ResultsAgreeAcrossMethodSwitches) {
   struct Case {
     int lg, s;
   };
-  // Direct / transform at S = 9 around T[9]; full-length versus blocked around 32 * S.
-  for (const Case& k : std::vector<Case>{{53242, 9}, {53243, 9}, {3000, 100}, {3300, 100}}) {
+  // Direct / transform around T[19], T[30]; full-length versus blocked around 32 * S.
+  for (const Case& k : std::vector<Case>{{14589, 19},
+                                         {14590, 19},
+                                         {977, 30},
+                                         {978, 30},
+                                         {3000, 100},
+                                         {3300, 100},
+                                         {200000, 100}}) {
     std::vector<float> x(k.lg), h(k.s), y(k.lg + k.s - 1);
     for (float& v : x) v = u(gen);
     for (float& v : h) v = u(gen);

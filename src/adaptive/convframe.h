@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "adaptive/convcore.h"
+#include "adaptive/convtables.h"
 #include "frame/check.h"
 #include "kvo.h"
 
@@ -16,46 +17,32 @@ namespace kvo::conv {
 // ---- method choice ----------------------------------------------------------------------------
 
 // Direct-method bounds of one member: always direct below `lower`; below `upper` direct while the
-// longer operand is shorter than T[S]. T is interpolated geometrically between its values at the
-// first index, a middle index and the last index (those three are the measured anchors).
+// longer operand is shorter than T[S] (tables in convtables.h).
 struct Thresholds {
   int lower, upper;
-  int mid;
-  double tFirst, tMid, tLast;
+  const int* t;  // T[S] at t[S - lower]
 
-  long threshold(int s) const {
-    const int last = upper - 1;
-    double t;
-    if (s <= mid) {
-      t = tFirst * std::pow(tMid / tFirst, double(s - lower) / double(mid - lower));
-    } else {
-      t = tMid * std::pow(tLast / tMid, double(s - mid) / double(last - mid));
-    }
-    return std::lround(t);
-  }
-  bool direct(int s, int lg) const {
-    return s < lower || (s < upper && static_cast<long>(lg) < threshold(s));
-  }
+  int threshold(int s) const { return t[s - lower]; }
+  bool direct(int s, int lg) const { return s < lower || (s < upper && lg < threshold(s)); }
 };
 
-// Transform costs in seconds by order: F one forward transform, G the product and the inverse.
-// They follow n log n from the measured order-10 values, with the growth of the larger sizes
-// (cache misses) that the order-16 measurements show: factors 1.18 and 1.12 per order above 10.
+// Transform costs in seconds by order, measured on the target machine with bench/conv_tables.cpp:
+// F one forward transform, G the spectrum product and the inverse. The measurements follow
+// n log n from the order-10 values plus a fixed cost per call, which is what makes many small
+// blocks dearer than a few large ones.
 struct CostKind {
   double f10, g10;
-  double F(int p) const { return f10 * growth(p, 1.18); }
-  double G(int p) const { return g10 * growth(p, 1.12); }
+  double F(int p) const { return f10 * nlogn(p) + kPerCall; }
+  double G(int p) const { return g10 * nlogn(p) + kPerCall; }
 
  private:
-  static double growth(int p, double perOrder) {
-    const double n = std::ldexp(double(p < 1 ? 1 : p), p) / (10.0 * 1024.0);
-    return p > 10 ? n * std::pow(perOrder, p - 10) : n;
-  }
+  static constexpr double kPerCall = 1e-7;
+  static double nlogn(int p) { return std::ldexp(double(p < 1 ? 1 : p), p) / (10.0 * 1024.0); }
 };
-inline constexpr CostKind kCostS{0.000282, 0.000328};
-inline constexpr CostKind kCostC{0.000429, 0.000667};
-inline constexpr CostKind kCostD{0.000263, 0.000334};
-inline constexpr CostKind kCostZ{0.00059, 0.000854};
+inline constexpr CostKind kCostS{2.5e-6, 3.7e-6};
+inline constexpr CostKind kCostC{3.4e-6, 6.0e-6};
+inline constexpr CostKind kCostD{5.0e-6, 5.5e-6};
+inline constexpr CostKind kCostZ{5.5e-6, 1.0e-5};
 
 enum Method { kDirect = 0, kFull = 1, kBlocked = 2 };
 

@@ -7,15 +7,18 @@ namespace {
 constexpr const char* kModule = "kvoconvd";
 namespace conv = kvo::conv;
 
-// Thresholds {lower, upper, middle index, T at the first, middle and last index}.
+namespace tables = kvo::conv::tables;
+
+// Thresholds {lower, upper, T}, then the cost kinds of the long and short operands and of the
+// product, and whether the long operand is real.
 constexpr conv::Rules kRulesR{
-    {5, 109, 57, 44034, 581, 109}, &conv::kCostD, &conv::kCostD, &conv::kCostD, true};
+    {5, 109, tables::kD}, &conv::kCostD, &conv::kCostD, &conv::kCostD, true};
 constexpr conv::Rules kRulesC{
-    {3, 60, 31, 12801, 219, 61}, &conv::kCostZ, &conv::kCostZ, &conv::kCostZ, false};
+    {3, 60, tables::kZ}, &conv::kCostZ, &conv::kCostZ, &conv::kCostZ, false};
 constexpr conv::Rules kRulesRC{
-    {3, 111, 57, 17759, 267, 111}, &conv::kCostD, &conv::kCostZ, &conv::kCostZ, true};
+    {3, 111, tables::kDZ}, &conv::kCostD, &conv::kCostZ, &conv::kCostZ, true};
 constexpr conv::Rules kRulesCR{
-    {3, 107, 55, 16482, 291, 108}, &conv::kCostZ, &conv::kCostD, &conv::kCostZ, false};
+    {3, 107, tables::kZD}, &conv::kCostZ, &conv::kCostD, &conv::kCostZ, false};
 
 }  // namespace
 

@@ -7,15 +7,18 @@ namespace {
 constexpr const char* kModule = "kvoconvs";
 namespace conv = kvo::conv;
 
-// Thresholds {lower, upper, middle index, T at the first, middle and last index}.
+namespace tables = kvo::conv::tables;
+
+// Thresholds {lower, upper, T}, then the cost kinds of the long and short operands and of the
+// product, and whether the long operand is real.
 constexpr conv::Rules kRulesR{
-    {9, 111, 60, 53243, 611, 111}, &conv::kCostS, &conv::kCostS, &conv::kCostS, true};
+    {9, 111, tables::kS}, &conv::kCostS, &conv::kCostS, &conv::kCostS, true};
 constexpr conv::Rules kRulesC{
-    {5, 49, 27, 31705, 209, 50}, &conv::kCostC, &conv::kCostC, &conv::kCostC, false};
+    {5, 49, tables::kC}, &conv::kCostC, &conv::kCostC, &conv::kCostC, false};
 constexpr conv::Rules kRulesRC{
-    {7, 99, 53, 36388, 174, 99}, &conv::kCostS, &conv::kCostC, &conv::kCostC, true};
+    {7, 99, tables::kSC}, &conv::kCostS, &conv::kCostC, &conv::kCostC, true};
 constexpr conv::Rules kRulesCR{
-    {5, 99, 52, 61684, 181, 102}, &conv::kCostC, &conv::kCostS, &conv::kCostC, false};
+    {5, 99, tables::kCS}, &conv::kCostC, &conv::kCostS, &conv::kCostC, false};
 
 }  // namespace
 
