@@ -312,19 +312,22 @@ TEST_F(Conv, ResultsAgreeAcrossMethodSwitches) {
   }
 }
 
-// The vector kernel against the scalar lane at every level, with tails of every length.
+// The vector kernel against plain sums at every level: blocks of lanes with tails of every
+// length, and the dot-product form for few lanes and many coefficients.
 TEST_F(Conv, SlidingKernelMatchesScalarSums) {
-  std::vector<double> c(13), b(200), out(150), want(150);
-  for (int i = 0; i < 13; ++i) c[i] = 0.1 * i - 0.4;
-  for (int i = 0; i < 200; ++i) b[i] = std::sin(0.3 * i);
-  for (int lanes : {1, 7, 33, 150}) {
-    for (int l = 0; l < lanes; ++l) {
-      want[l] = 0;
-      for (int k = 0; k < 13; ++k) want[l] += c[k] * b[l + k];
-    }
+  struct Case {
+    int na, lanes;
+  };
+  for (const Case& k :
+       std::vector<Case>{{13, 1}, {13, 7}, {13, 33}, {13, 150}, {300, 5}, {700, 3}}) {
+    std::vector<double> c(k.na), b(k.na + k.lanes), out(k.lanes), want(k.lanes, 0.0);
+    for (int i = 0; i < k.na; ++i) c[i] = 0.1 * (i % 17) - 0.4;
+    for (std::size_t i = 0; i < b.size(); ++i) b[i] = std::sin(0.3 * double(i));
+    for (int l = 0; l < k.lanes; ++l)
+      for (int j = 0; j < k.na; ++j) want[l] += c[j] * b[l + j];
     kvotest::forEachIsa([&] {
-      kvo::kern::slide<double, double>(c.data(), 13, b.data(), 1, lanes, out.data(), false);
-      for (int l = 0; l < lanes; ++l) EXPECT_NEAR(out[l], want[l], 1e-14) << lanes << " " << l;
+      kvo::kern::slide<double, double>(c.data(), k.na, b.data(), 1, k.lanes, out.data(), false);
+      for (int l = 0; l < k.lanes; ++l) EXPECT_NEAR(out[l], want[l], 1e-12) << k.na << " " << l;
     });
   }
 }

@@ -77,7 +77,9 @@ class Fft2d {
     if (!realPlan<C>(colOrder, rowTables_)) return false;
     colTw_ = rowOrder > 0 ? complexPlan<C>(rowOrder) : nullptr;
     if (rowOrder > 0 && colTw_ == nullptr) return false;
-    column_ = static_cast<C*>(kvoMalloc(static_cast<int>(sizeof(C) << rowOrder)));
+    const std::uint64_t bytes = std::uint64_t{sizeof(C) * kGroup} << rowOrder;
+    if (bytes > 0x7fffffff) return false;
+    column_ = static_cast<C*>(kvoMalloc(static_cast<int>(bytes)));
     return column_ != nullptr;
   }
   ~Fft2d() { kvoFree(column_); }
@@ -105,17 +107,31 @@ class Fft2d {
   }
 
  private:
+  // Columns in groups of kGroup: each row contributes one run of adjacent values per group, so
+  // the gathers and scatters walk whole cache lines.
+  static constexpr std::size_t kGroup = 8;
+
   void columns(C* spec, bool forwardDir) const {
     if (ro_ == 0) return;
     const std::size_t sc = specCols(), n = rows();
-    for (std::size_t c = 0; c < sc; ++c) {
-      for (std::size_t r = 0; r < n; ++r) column_[r] = spec[r * sc + c];
-      if (forwardDir) {
-        complexForward<C>(column_, column_, ro_, colTw_);
-      } else {
-        complexInverse<C>(column_, column_, ro_, colTw_);
+    for (std::size_t c0 = 0; c0 < sc; c0 += kGroup) {
+      const std::size_t g = sc - c0 < kGroup ? sc - c0 : kGroup;
+      for (std::size_t r = 0; r < n; ++r) {
+        const C* in = spec + r * sc + c0;
+        for (std::size_t j = 0; j < g; ++j) column_[j * n + r] = in[j];
       }
-      for (std::size_t r = 0; r < n; ++r) spec[r * sc + c] = column_[r];
+      for (std::size_t j = 0; j < g; ++j) {
+        C* col = column_ + j * n;
+        if (forwardDir) {
+          complexForward<C>(col, col, ro_, colTw_);
+        } else {
+          complexInverse<C>(col, col, ro_, colTw_);
+        }
+      }
+      for (std::size_t r = 0; r < n; ++r) {
+        C* out = spec + r * sc + c0;
+        for (std::size_t j = 0; j < g; ++j) out[j] = column_[j * n + r];
+      }
     }
   }
 

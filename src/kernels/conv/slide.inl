@@ -130,12 +130,39 @@ KVO_KERNEL_INLINE void block(const T* c, int na, const T* b, int step, Acc* out,
   }
 }
 
+// One lane as a dot product along k (contiguous when step is 1), four vector accumulators: for
+// few lanes and many coefficients, where a pass over the lanes would wait on its few chains.
+template <class L, class T, class Acc>
+KVO_KERNEL_INLINE Acc dotLane(const T* c, int na, const T* b) {
+  constexpr int W = L::W;
+  typename L::V acc[4] = {L::zero(), L::zero(), L::zero(), L::zero()};
+  int k = 0;
+  for (; k + 4 * W <= na; k += 4 * W) {
+    for (int u = 0; u < 4; ++u) {
+      acc[u] = L::fma(L::load(c + k + u * W), L::load(b + k + u * W), acc[u]);
+    }
+  }
+  for (; k + W <= na; k += W) acc[0] = L::fma(L::load(c + k), L::load(b + k), acc[0]);
+  alignas(64) Acc part[W];
+  L::store(part, L::add(L::add(acc[0], acc[1]), L::add(acc[2], acc[3])));
+  Acc s = 0;
+  for (int i = 0; i < W; ++i) s += part[i];
+  return static_cast<Acc>(s + scalarLane<T, Acc>(c + k, na - k, b + k, 1));
+}
+
 }  // namespace
 
 template <Isa I, class T, class Acc>
 void slideK(const T* c, int na, const T* b, int step, int lanes, Acc* out, bool add) {
   using L = Lanes<T, Acc>;
   constexpr int W = L::W;
+  if (step == 1 && lanes < 4 * W && na >= 16 * W) {
+    for (int l = 0; l < lanes; ++l) {
+      const Acc s = dotLane<L, T, Acc>(c, na, b + l);
+      out[l] = add ? static_cast<Acc>(out[l] + s) : s;
+    }
+    return;
+  }
   int l = 0;
   for (; l + 4 * W <= lanes; l += 4 * W) block<L, 4>(c, na, b + l, step, out + l, add);
   for (; l + W <= lanes; l += W) block<L, 1>(c, na, b + l, step, out + l, add);
