@@ -14,7 +14,16 @@ namespace {
 
 using kvotest::KvoTest;
 
-class Conv : public KvoTest {};
+// The transform methods fill the thread's table caches; each test leaves them empty.
+class Conv : public KvoTest {
+ protected:
+  void TearDown() override {
+    kvocFreeTwdTbls();
+    kvozFreeTwdTbls();
+    kvoFreeBitRevTbls();
+    KvoTest::TearDown();
+  }
+};
 
 constexpr int kBad = KVO_StatusBadArgument;
 
