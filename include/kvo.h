@@ -1039,25 +1039,125 @@ KVO_API int KVO_CALL kvodFirBandstop(double rLowFreq, double rHighFreq, double* 
  * Convolution
  * ---------------------------------------------------------------------------------------------- */
 
-/* [conv] */
+/* Linear convolution y[n] = sum x[k] * h[n-k], n = 0 .. xLen + hLen - 2; the operands may come in
+ * either order. Float members choose the direct sum or FFT methods per call; kvowConv sums
+ * directly with wrapped 16-bit products and saturating additions. */
+KVO_API int KVO_CALL kvosConv(const float* x, int xLen, const float* h, int hLen, float* y);
+KVO_API int KVO_CALL kvocConv(const ComplexFloat* x, int xLen, const ComplexFloat* h, int hLen,
+                              ComplexFloat* y);
+KVO_API int KVO_CALL kvoscConv(const float* x, int xLen, const ComplexFloat* h, int hLen,
+                               ComplexFloat* y);
+KVO_API int KVO_CALL kvocsConv(const ComplexFloat* x, int xLen, const float* h, int hLen,
+                               ComplexFloat* y);
+KVO_API int KVO_CALL kvodConv(const double* x, int xLen, const double* h, int hLen, double* y);
+KVO_API int KVO_CALL kvozConv(const ComplexDouble* x, int xLen, const ComplexDouble* h, int hLen,
+                              ComplexDouble* y);
+KVO_API int KVO_CALL kvodzConv(const double* x, int xLen, const ComplexDouble* h, int hLen,
+                               ComplexDouble* y);
+KVO_API int KVO_CALL kvozdConv(const ComplexDouble* x, int xLen, const double* h, int hLen,
+                               ComplexDouble* y);
+KVO_API int KVO_CALL kvowConv(const short* x, int xLen, const short* h, int hLen, short* y,
+                              int scaleMode, int* scaleFactor);
 
 /* ------------------------------------------------------------------------------------------------
  * Correlation
  * ---------------------------------------------------------------------------------------------- */
 
-/* [corr] */
+/* Cross-correlation r[k] = sum conj(srcA[n]) * srcB[n + k] for the lags loLag .. hiLag (dst[j] is
+ * lag loLag + j), and autocorrelation for lags 0 .. nLags - 1 with corrType 0 (none), 1 (divide
+ * by len) or 2 (divide lag k by len - k). */
+KVO_API void KVO_CALL kvosCrossCorr(const float* srcA, int lenA, const float* srcB, int lenB,
+                                    float* dst, int loLag, int hiLag);
+KVO_API void KVO_CALL kvocCrossCorr(const ComplexFloat* srcA, int lenA, const ComplexFloat* srcB,
+                                    int lenB, ComplexFloat* dst, int loLag, int hiLag);
+KVO_API void KVO_CALL kvodCrossCorr(const double* srcA, int lenA, const double* srcB, int lenB,
+                                    double* dst, int loLag, int hiLag);
+KVO_API void KVO_CALL kvozCrossCorr(const ComplexDouble* srcA, int lenA, const ComplexDouble* srcB,
+                                    int lenB, ComplexDouble* dst, int loLag, int hiLag);
+KVO_API void KVO_CALL kvoscCrossCorr(const float* srcA, int lenA, const ComplexFloat* srcB,
+                                     int lenB, ComplexFloat* dst, int loLag, int hiLag);
+KVO_API void KVO_CALL kvocsCrossCorr(const ComplexFloat* srcA, int lenA, const float* srcB,
+                                     int lenB, ComplexFloat* dst, int loLag, int hiLag);
+KVO_API void KVO_CALL kvodzCrossCorr(const double* srcA, int lenA, const ComplexDouble* srcB,
+                                     int lenB, ComplexDouble* dst, int loLag, int hiLag);
+KVO_API void KVO_CALL kvozdCrossCorr(const ComplexDouble* srcA, int lenA, const double* srcB,
+                                     int lenB, ComplexDouble* dst, int loLag, int hiLag);
+KVO_API void KVO_CALL kvowCrossCorr(const short* srcA, int lenA, const short* srcB, int lenB,
+                                    short* dst, int loLag, int hiLag, int scaleMode,
+                                    int* scaleFactor);
+KVO_API void KVO_CALL kvovCrossCorr(const ComplexShort* srcA, int lenA, const ComplexShort* srcB,
+                                    int lenB, ComplexShort* dst, int loLag, int hiLag,
+                                    int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowvCrossCorr(const short* srcA, int lenA, const ComplexShort* srcB,
+                                     int lenB, ComplexShort* dst, int loLag, int hiLag,
+                                     int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovwCrossCorr(const ComplexShort* srcA, int lenA, const short* srcB,
+                                     int lenB, ComplexShort* dst, int loLag, int hiLag,
+                                     int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvosAutoCorr(const float* src, int len, float* dst, int nLags, int corrType);
+KVO_API void KVO_CALL kvocAutoCorr(const ComplexFloat* src, int len, ComplexFloat* dst, int nLags,
+                                   int corrType);
+KVO_API void KVO_CALL kvodAutoCorr(const double* src, int len, double* dst, int nLags,
+                                   int corrType);
+KVO_API void KVO_CALL kvozAutoCorr(const ComplexDouble* src, int len, ComplexDouble* dst, int nLags,
+                                   int corrType);
+KVO_API void KVO_CALL kvowAutoCorr(const short* src, int len, short* dst, int nLags, int corrType,
+                                   int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovAutoCorr(const ComplexShort* src, int len, ComplexShort* dst, int nLags,
+                                   int corrType, int scaleMode, int* scaleFactor);
 
 /* ------------------------------------------------------------------------------------------------
  * Two-dimensional convolution and filtering
  * ---------------------------------------------------------------------------------------------- */
 
-/* [conv2d] */
+/* Matrices are stored row by row. Conv2D writes the full convolution, (xRows + hRows - 1) rows of
+ * (xCols + hCols - 1) values; Filter2D writes rows x cols values, the convolution anchored at
+ * kernel element (kRows / 2, kCols / 2). Filter2D reverses the kernel in place while it works and
+ * restores it before returning, so the kernel must be writable. */
+KVO_API void KVO_CALL kvosConv2D(const float* x, int xCols, int xRows, const float* h, int hCols,
+                                 int hRows, float* y);
+KVO_API void KVO_CALL kvodConv2D(const double* x, int xCols, int xRows, const double* h, int hCols,
+                                 int hRows, double* y);
+KVO_API void KVO_CALL kvowConv2D(const short* x, int xCols, int xRows, const short* h, int hCols,
+                                 int hRows, short* y, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvosFilter2D(const float* src, int cols, int rows, float* kernel, int kCols,
+                                   int kRows, float* dst);
+KVO_API void KVO_CALL kvodFilter2D(const double* src, int cols, int rows, double* kernel, int kCols,
+                                   int kRows, double* dst);
+KVO_API void KVO_CALL kvowFilter2D(const short* src, int cols, int rows, float* kernel, int kCols,
+                                   int kRows, short* dst, int scaleMode, int* scaleFactor);
 
 /* ------------------------------------------------------------------------------------------------
  * Up- and down-sampling
  * ---------------------------------------------------------------------------------------------- */
 
-/* [resample] */
+/* Up-sampling puts src[i] at dst[i * factor + phase] and zeros elsewhere (srcLen * factor values,
+ * written backwards, so dst may be src); down-sampling keeps src[phase], src[phase + factor], ...
+ * and updates phase so that the next block continues the sequence. */
+KVO_API int KVO_CALL kvosUpSample(const float* src, int srcLen, float* dst, int* dstLen, int factor,
+                                  int* phase);
+KVO_API int KVO_CALL kvosDownSample(const float* src, int srcLen, float* dst, int* dstLen,
+                                    int factor, int* phase);
+KVO_API int KVO_CALL kvocUpSample(const ComplexFloat* src, int srcLen, ComplexFloat* dst,
+                                  int* dstLen, int factor, int* phase);
+KVO_API int KVO_CALL kvocDownSample(const ComplexFloat* src, int srcLen, ComplexFloat* dst,
+                                    int* dstLen, int factor, int* phase);
+KVO_API int KVO_CALL kvodUpSample(const double* src, int srcLen, double* dst, int* dstLen,
+                                  int factor, int* phase);
+KVO_API int KVO_CALL kvodDownSample(const double* src, int srcLen, double* dst, int* dstLen,
+                                    int factor, int* phase);
+KVO_API int KVO_CALL kvozUpSample(const ComplexDouble* src, int srcLen, ComplexDouble* dst,
+                                  int* dstLen, int factor, int* phase);
+KVO_API int KVO_CALL kvozDownSample(const ComplexDouble* src, int srcLen, ComplexDouble* dst,
+                                    int* dstLen, int factor, int* phase);
+KVO_API int KVO_CALL kvowUpSample(const short* src, int srcLen, short* dst, int* dstLen, int factor,
+                                  int* phase);
+KVO_API int KVO_CALL kvowDownSample(const short* src, int srcLen, short* dst, int* dstLen,
+                                    int factor, int* phase);
+KVO_API int KVO_CALL kvovUpSample(const ComplexShort* src, int srcLen, ComplexShort* dst,
+                                  int* dstLen, int factor, int* phase);
+KVO_API int KVO_CALL kvovDownSample(const ComplexShort* src, int srcLen, ComplexShort* dst,
+                                    int* dstLen, int factor, int* phase);
 
 /* ------------------------------------------------------------------------------------------------
  * Tone generator
