@@ -225,7 +225,7 @@ struct LowFilter {
     EXPECT_EQ(
         Elem<TT>::initMr(taps.data(), int(h.size()), r.up, r.upPhase, r.down, r.downPhase, &ts),
         KVO_StatusOk);
-    dly.resize(fir::historyLen(int(h.size()), r) + (r.single() ? 1 : 0));
+    dly.resize(fir::historyLen(int(h.size()), r) + (isSingle(r) ? 1 : 0));
     EXPECT_EQ(Elem<TS>::initDlyl(&ts, dly.data(), &ds), KVO_StatusOk);
     EXPECT_EQ(ds.dlylLen, int(dly.size()));
     EXPECT_EQ(Elem<TS>::setDlyl(&ts, hist ? hist->data() : nullptr, &ds), KVO_StatusOk);
@@ -268,7 +268,7 @@ void checkLow() {
       const TS& w = src >= 0 ? in[src] : hist[H + src];
       EXPECT_TRUE(sameBits(back[i], w)) << i;
     }
-    if (c.r.single()) {
+    if (fir::isSingle(c.r)) {
       LowFilter<TS, TT> one(h, c.r, &hist);
       for (std::size_t i = 0; i < in.size(); ++i) {
         const O y = F::firl(&one.ts, &one.ds, in[i]);
@@ -380,7 +380,7 @@ void checkHigh() {
     const int status =
         F::hInitMr(h.data(), c.L, hist.data(), c.r.up, c.r.upPhase, c.r.down, c.r.downPhase, &st);
     ASSERT_EQ(status, 1);
-    EXPECT_EQ(st.dlylLen, c.r.single() ? c.L - 1 : H);
+    EXPECT_EQ(st.dlylLen, fir::isSingle(c.r) ? c.L - 1 : H);
     const int first = c.numIters / 2;
     if (first > 0) F::bfir(&st, in.data(), got.data(), first);
     F::bfir(&st, in.data() + std::size_t(first) * c.r.down,
@@ -396,7 +396,7 @@ void checkHigh() {
     for (int i = 0; i < c.L; ++i) EXPECT_TRUE(sameBits(taps[i], h[i])) << i;
     kvoFirFree(&st);
 
-    if (c.r.single()) {
+    if (fir::isSingle(c.r)) {
       FirState one{};
       ASSERT_EQ(F::hInitMr(h.data(), c.L, hist.data(), 1, 0, 1, 0, &one), 1);
       for (std::size_t i = 0; i < in.size(); ++i) {
@@ -560,11 +560,11 @@ TEST_F(FirShort, ExactAgainstTheRules) {
       ASSERT_EQ(kvowFirlInitMr(taps.data(), c.L, c.r.up, c.r.upPhase, c.r.down, c.r.downPhase, &ts),
                 0);
       EXPECT_EQ(ts.tapsFactor, n);
-      std::vector<short> dly(c.r.single() ? c.L : H);
+      std::vector<short> dly(fir::isSingle(c.r) ? c.L : H);
       FirDlyState ds{};
       kvowFirlInitDlyl(&ts, dly.data(), &ds);
-      kvowFirlSetDlyl(&ts, c.r.single() ? hist.data() : hist.data(), &ds);
-      if (c.r.single()) {
+      kvowFirlSetDlyl(&ts, fir::isSingle(c.r) ? hist.data() : hist.data(), &ds);
+      if (fir::isSingle(c.r)) {
         // The low-level 16-bit line is tapsLen long: the history, then the scratch slot.
         std::copy(hist.begin(), hist.begin() + H, dly.begin());
       }
@@ -593,7 +593,7 @@ TEST_F(FirShort, ExactAgainstTheRules) {
       EXPECT_EQ(outH, want);
       kvoFirFree(&st);
 
-      if (c.r.single() && !(sc.mode & KVO_AUTO_SCALE)) {
+      if (fir::isSingle(c.r) && !(sc.mode & KVO_AUTO_SCALE)) {
         std::copy(hist.begin(), hist.begin() + H, dly.begin());
         FirState one{};
         kvowFirInit(h.data(), c.L, hist.data(), &one);
