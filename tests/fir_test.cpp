@@ -179,7 +179,6 @@ struct Elem;
     static constexpr auto getTaps = kvo##P##FirlGetTaps;   \
     static constexpr auto setDlyl = kvo##P##FirlSetDlyl;   \
     static constexpr auto getDlyl = kvo##P##FirlGetDlyl;   \
-    static constexpr auto hInit = kvo##P##FirInit;         \
     static constexpr auto hSetTaps = kvo##P##FirSetTaps;   \
     static constexpr auto hGetTaps = kvo##P##FirGetTaps;   \
     static constexpr auto hSetDlyl = kvo##P##FirSetDlyl;   \
@@ -394,6 +393,11 @@ void checkHigh() {
     std::vector<TT> taps(c.L);
     Elem<TT>::hGetTaps(&st, taps.data());
     for (int i = 0; i < c.L; ++i) EXPECT_TRUE(sameBits(taps[i], h[i])) << i;
+    // Set brings the record back to the start: the same outputs again.
+    Elem<TT>::hSetTaps(h.data(), &st);
+    Elem<TS>::hSetDlyl(hist.data(), &st);
+    F::bfir(&st, in.data(), got.data(), c.numIters);
+    for (std::size_t i = 0; i < got.size(); ++i) ASSERT_TRUE(sameBits(got[i], want[i])) << i;
     kvoFirFree(&st);
 
     if (fir::isSingle(c.r)) {
@@ -432,7 +436,7 @@ TEST_F(FirHigh, LifecycleAndDefaults) {
   expectNoReport();
   kvoFirFree(&st);
   expectReport(KVO_StatusBadArgument, "kvoFirkvoFree", "Must have been initialized", "kvofirh");
-  short d[2] = {0, 0};
+  short d[3] = {0, 0, 0};  // ceil(3 / 1) samples of history
   EXPECT_EQ(kvowFirInitMr(h, 3, d, 1, 0, 2, 1, &st), 0);
   kvoFirFree(&st);
   expectNoReport();
