@@ -738,7 +738,57 @@ KVO_API void KVO_CALL kvodMpyRCPerm3(const double* srcA, const double* srcB, dou
  * Integer FFT with scaling
  * ---------------------------------------------------------------------------------------------- */
 
-/* [fft16] */
+/* 16-bit complex (ComplexShort) and real FFTs of N = 2^order points, with the flags of the float
+ * FFTs plus a core choice: KVO_DoIntCore (32-bit integer arithmetic with Q14 twiddles),
+ * KVO_DoFloatCore (through the float FFT) or neither (the integer core up to order 7, the float
+ * core above); KVO_DoFastMMX with the integer core selects saturating 16-bit arithmetic for
+ * orders up to 10. Results are brought to 16 bits by scaleMode and *scaleFactor. */
+KVO_API void KVO_CALL kvovFft(ComplexShort* samps, int order, int flags, int scaleMode,
+                              int* scaleFactor);
+KVO_API void KVO_CALL kvovFftNip(const ComplexShort* inSamps, ComplexShort* outSamps, int order,
+                                 int flags, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovrFft(short* reSamps, short* imSamps, int order, int flags, int scaleMode,
+                               int* scaleFactor);
+KVO_API void KVO_CALL kvovrFftNip(const short* reInSamps, const short* imInSamps,
+                                  short* reOutSamps, short* imOutSamps, int order, int flags,
+                                  int scaleMode, int* scaleFactor);
+/* Real signals: CCS spectra (N + 2 values) or, for the Fftl forms, RCPack/RCPerm (N values). */
+KVO_API void KVO_CALL kvowRealFft(short* samps, int order, int flags, int scaleMode,
+                                  int* scaleFactor);
+KVO_API void KVO_CALL kvowRealFftNip(const short* inSamps, ComplexShort* outSamps, int order,
+                                     int flags, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowCcsFft(short* samps, int order, int flags, int scaleMode,
+                                 int* scaleFactor);
+KVO_API void KVO_CALL kvowCcsFftNip(const ComplexShort* inSamps, short* outSamps, int order,
+                                    int flags, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowRealFftl(short* samps, int order, int flags, int scaleMode,
+                                   int* scaleFactor);
+KVO_API void KVO_CALL kvowCcsFftl(short* samps, int order, int flags, int scaleMode,
+                                  int* scaleFactor);
+KVO_API void KVO_CALL kvowRealFftlNip(const short* inSamps, short* outSamps, int order, int flags,
+                                      int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowCcsFftlNip(const short* inSamps, short* outSamps, int order, int flags,
+                                     int scaleMode, int* scaleFactor);
+/* Two real signals through one complex transform, with one common scale factor. */
+KVO_API void KVO_CALL kvowReal2Fft(short* xSamps, short* ySamps, int order, int flags,
+                                   int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowCcs2Fft(short* xSamps, short* ySamps, int order, int flags,
+                                  int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowReal2FftNip(const short* xInSamps, ComplexShort* xOutSamps,
+                                      const short* yInSamps, ComplexShort* yOutSamps, int order,
+                                      int flags, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowCcs2FftNip(const ComplexShort* xInSamps, short* xOutSamps,
+                                     const ComplexShort* yInSamps, short* yOutSamps, int order,
+                                     int flags, int scaleMode, int* scaleFactor);
+/* Products of 16-bit packed spectra, formed exactly and brought to 16 bits by scaleMode. */
+KVO_API void KVO_CALL kvowMpyRCPack2(const short* src, short* dst, int order, int scaleMode,
+                                     int* scaleFactor);
+KVO_API void KVO_CALL kvowMpyRCPerm2(const short* src, short* dst, int order, int scaleMode,
+                                     int* scaleFactor);
+KVO_API void KVO_CALL kvowMpyRCPack3(const short* srcA, const short* srcB, short* dst, int order,
+                                     int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowMpyRCPerm3(const short* srcA, const short* srcB, short* dst, int order,
+                                     int scaleMode, int* scaleFactor);
 
 /* ------------------------------------------------------------------------------------------------
  * DFT and Goertzel

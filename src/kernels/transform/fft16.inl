@@ -1,0 +1,275 @@
+// 16-bit FFT kernels for one instruction-set level; included by fft16_<level>.cpp after KVO_ISA is
+// defined. See fft16.h for the arithmetic and isa.h for the rules these files follow.
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "kernels/transform/fft16.h"
+
+namespace kvo::kern {
+namespace {
+
+template <class T>
+struct Arith;
+
+// The integer core: 32-bit values that wrap, products floored exactly.
+template <>
+struct Arith<std::int32_t> {
+  using T = std::int32_t;
+  static T fit(std::int64_t v) { return static_cast<T>(static_cast<std::uint32_t>(v)); }
+  static T add(T a, T b) { return fit(std::int64_t{a} + b); }
+  static T sub(T a, T b) { return fit(std::int64_t{a} - b); }
+  static T neg(T a) { return fit(-std::int64_t{a}); }
+  // (x, y) . (c0, c1) / 2^14, floored: the high and low halves of x and y times the Q14 values,
+  // recombined, give exactly this.
+  static T prod(T x, T y, std::int16_t c0, std::int16_t c1) {
+    return fit((std::int64_t{x} * c0 + std::int64_t{y} * c1) >> 14);
+  }
+};
+
+// The fast core: 16-bit values that saturate, 32-bit paired multiply-adds.
+template <>
+struct Arith<std::int16_t> {
+  using T = std::int16_t;
+  static T fit(std::int64_t v) {
+    return static_cast<T>(v > 32767 ? 32767 : v < -32768 ? -32768 : v);
+  }
+  static T add(T a, T b) { return fit(std::int32_t{a} + b); }
+  static T sub(T a, T b) { return fit(std::int32_t{a} - b); }
+  static T neg(T a) { return fit(-std::int32_t{a}); }
+  static T prod(T x, T y, std::int16_t c0, std::int16_t c1) {
+    return fit((std::int32_t{x} * c0 + std::int32_t{y} * c1) >> 14);
+  }
+};
+
+// Half of the exact sum of two values (it always fits the element type).
+template <class T>
+KVO_KERNEL_INLINE T half(std::int64_t sum) {
+  return static_cast<T>(sum >> 1);
+}
+
+// (re, im) times the twiddle entry e.
+template <class T>
+KVO_KERNEL_INLINE void twiddle(T& re, T& im, const std::int16_t* e) {
+  using A = Arith<T>;
+  const T r = A::prod(re, im, e[0], e[1]);
+  im = A::prod(re, im, e[2], e[3]);
+  re = r;
+}
+
+template <class T>
+void conjugate(T* z, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) z[2 * i + 1] = Arith<T>::neg(z[2 * i + 1]);
+}
+
+// One radix-4 stage: butterflies of span L over groups of 4L; twiddle index j * step.
+template <class T>
+void radix4Stage(T* z, std::size_t n, std::size_t span, const std::int16_t* tw, std::size_t step) {
+  using A = Arith<T>;
+  const std::size_t L = span;
+  for (std::size_t g = 0; g < n; g += 4 * L) {
+    for (std::size_t j = 0; j < L; ++j) {
+      T* p0 = z + 2 * (g + j);
+      T* p1 = p0 + 2 * L;
+      T* p2 = p0 + 4 * L;
+      T* p3 = p0 + 6 * L;
+      const T t0r = A::add(p0[0], p2[0]), t0i = A::add(p0[1], p2[1]);
+      const T t1r = A::sub(p0[0], p2[0]), t1i = A::sub(p0[1], p2[1]);
+      const T t2r = A::add(p1[0], p3[0]), t2i = A::add(p1[1], p3[1]);
+      const T t3r = A::sub(p1[0], p3[0]), t3i = A::sub(p1[1], p3[1]);
+      // Frequencies 0, 2, 1, 3 (mod 4) go to the quarters 0, 1, 2, 3: bit-reversed order.
+      T y2r = A::sub(t0r, t2r), y2i = A::sub(t0i, t2i);
+      T y1r = A::add(t1r, t3i), y1i = A::sub(t1i, t3r);  // t1 - i t3
+      T y3r = A::sub(t1r, t3i), y3i = A::add(t1i, t3r);  // t1 + i t3
+      p0[0] = A::add(t0r, t2r);
+      p0[1] = A::add(t0i, t2i);
+      if (j != 0) {  // entry 0 is exactly 1
+        twiddle(y2r, y2i, tw + 4 * (2 * j * step));
+        twiddle(y1r, y1i, tw + 4 * (j * step));
+        twiddle(y3r, y3i, tw + 4 * (3 * j * step));
+      }
+      p1[0] = y2r;
+      p1[1] = y2i;
+      p2[0] = y1r;
+      p2[1] = y1i;
+      p3[0] = y3r;
+      p3[1] = y3i;
+    }
+  }
+}
+
+}  // namespace
+
+template <Isa I, class T>
+void fft16CoreK(T* z, int order, const std::int16_t* tw, std::size_t stride, bool inverse) {
+  using A = Arith<T>;
+  const std::size_t n = std::size_t{1} << order;
+  if (inverse) conjugate(z, n);
+  std::size_t step = stride;
+  for (std::size_t span = n / 4; span >= 1 && 4 * span <= n; span /= 4, step *= 4) {
+    radix4Stage(z, n, span, tw, step);
+  }
+  if (order & 1) {  // the last stage: radix 2 on neighbours, no twiddles
+    for (std::size_t i = 0; i < n; i += 2) {
+      T* p = z + 2 * i;
+      const T ar = p[0], ai = p[1], br = p[2], bi = p[3];
+      p[0] = A::add(ar, br);
+      p[1] = A::add(ai, bi);
+      p[2] = A::sub(ar, br);
+      p[3] = A::sub(ai, bi);
+    }
+  }
+  if (inverse) conjugate(z, n);
+}
+
+template <Isa I, class T>
+void fft16PostK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, bool inverse) {
+  using A = Arith<T>;
+  const std::int64_t r0 = z[0], i0 = z[1];
+  z[0] = A::fit(r0 + i0);
+  z[1] = 0;
+  z[2 * m] = A::fit(r0 - i0);
+  z[2 * m + 1] = 0;
+  for (std::size_t k = 1; 2 * k < m; ++k) {
+    const std::int16_t* e = tw + 4 * stride * (inverse ? 2 * m - k : k);
+    T* lo = z + 2 * k;
+    T* hi = z + 2 * (m - k);
+    const std::int64_t pr = lo[0], pi = lo[1], qr = hi[0], qi = hi[1];
+    // E and O: half sum and half difference of Z[k] and conj Z[M-k].
+    const T er = half<T>(pr + qr), ei = half<T>(pi - qi);
+    T orr = half<T>(pr - qr), oi = half<T>(pi + qi);
+    twiddle(orr, oi, e);  // R = O w^k; X[k] = E - iR, X[M-k] = conj(E + iR)
+    lo[0] = A::add(er, oi);
+    lo[1] = A::sub(ei, orr);
+    hi[0] = A::sub(er, oi);
+    hi[1] = A::neg(A::add(ei, orr));
+  }
+  if (m >= 2 && !inverse) z[m + 1] = A::neg(z[m + 1]);  // X[M/2] = conj Z[M/2]
+}
+
+template <Isa I, class T>
+void fft16PreK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, bool inverse) {
+  using A = Arith<T>;
+  const std::int64_t dc = z[0], nyquist = z[2 * m];
+  z[0] = A::fit(dc + nyquist);
+  z[1] = A::fit(dc - nyquist);
+  for (std::size_t k = 1; 2 * k < m; ++k) {
+    const std::int16_t* e = tw + 4 * stride * (inverse ? 2 * m - k : k);
+    T* lo = z + 2 * k;
+    T* hi = z + 2 * (m - k);
+    const T ar = lo[0], ai = lo[1], br = hi[0], bi = hi[1];
+    // S and D: sum and difference of X[k] and conj X[M-k]; 2Z[k] = S + iR, 2Z[M-k] = conj(S - iR)
+    // with R = D w^k.
+    const T sr = A::add(ar, br), si = A::sub(ai, bi);
+    T dr = A::sub(ar, br), di = A::add(ai, bi);
+    twiddle(dr, di, e);
+    lo[0] = A::sub(sr, di);
+    lo[1] = A::add(si, dr);
+    hi[0] = A::add(sr, di);
+    hi[1] = A::neg(A::sub(si, dr));
+  }
+  if (m >= 2) {
+    T* mid = z + m;
+    mid[0] = A::add(mid[0], mid[0]);
+    const T im = A::add(mid[1], mid[1]);
+    mid[1] = inverse ? A::neg(im) : im;
+  }
+}
+
+template <Isa I, class T>
+void fft16BitRevK(T* z, int order) {
+  const std::size_t n = std::size_t{1} << order;
+  std::size_t j = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i < j) {
+      std::swap(z[2 * i], z[2 * j]);
+      std::swap(z[2 * i + 1], z[2 * j + 1]);
+    }
+    std::size_t bit = n >> 1;  // reversed-carry increment of j
+    while (bit != 0 && (j & bit)) {
+      j ^= bit;
+      bit >>= 1;
+    }
+    j |= bit;
+  }
+}
+
+template <Isa I, class T>
+void fft16SplitK(const T* z, T* x, T* y, std::size_t n) {
+  using A = Arith<T>;
+  const std::size_t h = n / 2;
+  x[0] = z[0];
+  y[0] = z[1];
+  x[2 * h] = z[2 * h];
+  y[2 * h] = z[2 * h + 1];
+  x[1] = y[1] = x[2 * h + 1] = y[2 * h + 1] = 0;
+  for (std::size_t k = 1; k < h; ++k) {
+    const std::int64_t ar = z[2 * k], ai = z[2 * k + 1], br = z[2 * (n - k)],
+                       bi = z[2 * (n - k) + 1];
+    x[2 * k] = half<T>(ar + br);  // X = (Z[k] + conj Z[N-k]) / 2
+    x[2 * k + 1] = half<T>(ai - bi);
+    y[2 * k] = half<T>(ai + bi);  // Y = -i (Z[k] - conj Z[N-k]) / 2
+    y[2 * k + 1] = A::neg(half<T>(ar - br));
+  }
+}
+
+template <Isa I, class T>
+void fft16MergeK(const T* x, const T* y, T* z, std::size_t n) {
+  using A = Arith<T>;
+  const std::size_t h = n / 2;
+  for (std::size_t k = 0; k <= h; ++k) {  // Z[k] = X[k] + i Y[k]; the CCS ends are real
+    const bool end = k == 0 || k == h;
+    const T xi = end ? T{0} : x[2 * k + 1], yi = end ? T{0} : y[2 * k + 1];
+    z[2 * k] = A::sub(x[2 * k], yi);
+    z[2 * k + 1] = A::add(xi, y[2 * k]);
+    if (!end) {  // Z[N-k] = conj X[k] + i conj Y[k]
+      z[2 * (n - k)] = A::add(x[2 * k], yi);
+      z[2 * (n - k) + 1] = A::sub(y[2 * k], xi);
+    }
+  }
+}
+
+template <Isa I>
+void fft16FinishWideK(std::int32_t* v, std::size_t n, int s, bool autoScale, std::int16_t* dst) {
+  if (autoScale) {
+    // Right by s, except that negative values above -2^s become 0 rather than -1.
+    const int r = s < 63 ? s : 63;
+    const std::int64_t bound = s < 62 ? -(std::int64_t{1} << s) : INT64_MIN;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::int64_t x = v[i];
+      v[i] = x < 0 && x > bound ? 0 : static_cast<std::int32_t>(x >> r);
+    }
+    return;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    std::int64_t x = v[i];
+    x = s >= 0 ? x >> (s < 63 ? s : 63) : x * (std::int64_t{1} << (-s < 31 ? -s : 31));
+    dst[i] = static_cast<std::int16_t>(x > 32767 ? 32767 : x < -32768 ? -32768 : x);
+  }
+}
+
+template <Isa I>
+void fft16FinishFastK(std::int16_t* v, std::size_t n, int s) {
+  if (s == 0) return;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::int32_t x = v[i];
+    // Arithmetic right shift, or a left shift that keeps the low 16 bits.
+    v[i] = s > 0 ? static_cast<std::int16_t>(x >> (s < 15 ? s : 15))
+                 : static_cast<std::int16_t>(-s < 16 ? static_cast<std::uint32_t>(x) << -s : 0u);
+  }
+}
+
+#define KVO_INSTANTIATE_FFT16(T)                                                                 \
+  template void fft16CoreK<KVO_ISA, T>(T*, int, const std::int16_t*, std::size_t, bool);         \
+  template void fft16PostK<KVO_ISA, T>(T*, std::size_t, const std::int16_t*, std::size_t, bool); \
+  template void fft16PreK<KVO_ISA, T>(T*, std::size_t, const std::int16_t*, std::size_t, bool);  \
+  template void fft16BitRevK<KVO_ISA, T>(T*, int);                                               \
+  template void fft16SplitK<KVO_ISA, T>(const T*, T*, T*, std::size_t);                          \
+  template void fft16MergeK<KVO_ISA, T>(const T*, const T*, T*, std::size_t);
+KVO_INSTANTIATE_FFT16(std::int32_t)
+KVO_INSTANTIATE_FFT16(std::int16_t)
+#undef KVO_INSTANTIATE_FFT16
+template void fft16FinishWideK<KVO_ISA>(std::int32_t*, std::size_t, int, bool, std::int16_t*);
+template void fft16FinishFastK<KVO_ISA>(std::int16_t*, std::size_t, int);
+
+}  // namespace kvo::kern
