@@ -806,7 +806,67 @@ KVO_API void KVO_CALL kvowMpyRCPerm3(const short* srcA, const short* srcB, short
  * Wavelet transform
  * ---------------------------------------------------------------------------------------------- */
 
-/* [wavelet] */
+/* Wavelet types of kvo?WtInit and kvo?WtSetState. */
+enum {
+  KVO_Haar = 1,
+  KVO_Daublet = 2,       /* par1 = 1..10 vanishing moments */
+  KVO_Symmlet = 3,       /* par1 = 1..7: par1 + 3 vanishing moments, least asymmetric */
+  KVO_Coiflet = 4,       /* par1 = 1..5 */
+  KVO_Ortho24 = 5,       /* a fixed 24-tap orthonormal filter */
+  KVO_Biorth = 6,        /* (par1, par2) = (1, 1|3|5), (2, 2|4|6|8), (3, 1|3|5|7|9) */
+  KVO_BiorthDual = 7,    /* the same pairs with primal and dual filters exchanged */
+  KVO_BiorthLin = 8,     /* KVO_Biorth (2, 2) */
+  KVO_BiorthQuad = 9,    /* KVO_Biorth (3, 3) */
+  KVO_WtByFilter = 10    /* the caller's four filters (kvo?WtSetState) */
+};
+
+/* The caller's record of a wavelet transform; Init or SetState fill it, kvoWtFree releases what
+ * it owns. tap_filt and src_pad are float arrays (double for kvod states). */
+typedef struct {
+  int core;     /* 1 float, 2 double, 4 16-bit (with float filters) */
+  int wtType;   /* the wavelet type */
+  int category; /* 1 orthogonal, 2 biorthogonal, 3 caller-defined */
+  int par1, par2;
+  int dataOrder; /* log2 of the signal length, 1..31 */
+  int level;     /* octaves, 0..dataOrder-1 */
+  int len[4];    /* decomposition low-pass, high-pass, reconstruction low-pass, high-pass */
+  int ofs[4];
+  void* tap_filt[4];
+  void* src_pad; /* 2^dataOrder + 2 max(len[0], len[1]) elements */
+} WtState;
+
+KVO_API void KVO_CALL kvosWtInit(int par1, int par2, int dataOrder, int level, WtState* wtState,
+                                 int wtType);
+KVO_API void KVO_CALL kvodWtInit(int par1, int par2, int dataOrder, int level, WtState* wtState,
+                                 int wtType);
+KVO_API int KVO_CALL kvowWtInit(int par1, int par2, int dataOrder, int level, WtState* wtState,
+                                int wtType);
+KVO_API void KVO_CALL kvosWtSetState(WtState* wtState, int wtType, int par1, int par2,
+                                     int dataOrder, int level, const float* Ftaps[4],
+                                     const int Flen[4], const int Fofs[4]);
+KVO_API void KVO_CALL kvodWtSetState(WtState* wtState, int wtType, int par1, int par2,
+                                     int dataOrder, int level, const double* Ftaps[4],
+                                     const int Flen[4], const int Fofs[4]);
+KVO_API void KVO_CALL kvowWtSetState(WtState* wtState, int wtType, int par1, int par2,
+                                     int dataOrder, int level, const float* Ftaps[4],
+                                     const int Flen[4], const int Fofs[4]);
+KVO_API void KVO_CALL kvosWtGetState(WtState* wtState, int* wtType, int* par1, int* par2,
+                                     int* dataOrder, int* level, float* Ftaps[4], int Flen[4],
+                                     int Fofs[4]);
+KVO_API void KVO_CALL kvodWtGetState(WtState* wtState, int* wtType, int* par1, int* par2,
+                                     int* dataOrder, int* level, double* Ftaps[4], int Flen[4],
+                                     int Fofs[4]);
+KVO_API void KVO_CALL kvowWtGetState(WtState* wtState, int* wtType, int* par1, int* par2,
+                                     int* dataOrder, int* level, float* Ftaps[4], int Flen[4],
+                                     int Fofs[4]);
+KVO_API void KVO_CALL kvoWtFree(WtState* wtState);
+/* dst: the coarsest approximation, then the details from the coarsest to the finest octave. */
+KVO_API void KVO_CALL kvosWtDecompose(WtState* wtState, const float* src, float* dst);
+KVO_API void KVO_CALL kvosWtReconstruct(WtState* wtState, const float* src, float* dst);
+KVO_API void KVO_CALL kvodWtDecompose(WtState* wtState, const double* src, double* dst);
+KVO_API void KVO_CALL kvodWtReconstruct(WtState* wtState, const double* src, double* dst);
+KVO_API void KVO_CALL kvowWtDecompose(WtState* wtState, const short* src, short* dst);
+KVO_API void KVO_CALL kvowWtReconstruct(WtState* wtState, const short* src, short* dst);
 
 /* ------------------------------------------------------------------------------------------------
  * Low-level FIR filter
