@@ -1,6 +1,7 @@
 // Wavelet filter passes for one instruction-set level; included by wavelet_<level>.cpp after
 // KVO_ISA is defined. See wavelet.h for the scheme and isa.h for the rules these files follow.
 #include <cstddef>
+#include <cstring>
 #include <utility>
 
 #include "kernels/transform/wavelet.h"
@@ -8,8 +9,25 @@
 namespace kvo::kern {
 namespace {
 
-// Outputs per block: the block's sums stay in the first-level cache while the taps run over it.
-constexpr std::size_t kBlock = 512;
+// The vector width of the level; each block sums two vectors of outputs in registers.
+#if defined(__AVX512F__)
+constexpr std::size_t kVecBytes = 64;
+#elif defined(__AVX2__)
+constexpr std::size_t kVecBytes = 32;
+#else
+constexpr std::size_t kVecBytes = 16;
+#endif
+template <class R>
+struct Vec {
+  typedef R T __attribute__((vector_size(kVecBytes)));
+  static constexpr std::size_t kLanes = kVecBytes / sizeof(R);
+};
+template <class R>
+KVO_KERNEL_INLINE typename Vec<R>::T loadVec(const R* p) {
+  typename Vec<R>::T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
 
 // dst[i] = v[(i - before) mod n], i < count: the periodic extension of v (n values).
 template <class R, class Store>
@@ -21,11 +39,69 @@ void extend(const R* v, std::size_t n, std::size_t before, std::size_t count, St
   }
 }
 
-// out[k] += c * src[k], k < count, for each tap of f in order.
+// Up to kMaxTaps taps of one output sequence: out[k] = sum over taps of c[t] * src[t][k], summed
+// from 0 in tap order.
+constexpr int kMaxTaps = 64;
 template <class R>
-KVO_KERNEL_INLINE void accumulate(R* out, const R* src, R c, std::size_t count) {
-  KVO_IVDEP
-  for (std::size_t k = 0; k < count; ++k) out[k] += c * src[k];
+struct Taps {
+  const R* src[kMaxTaps];
+  R c[kMaxTaps];
+  int count = 0;
+  void add(const R* s, R v) {
+    src[count] = s;
+    c[count++] = v;
+  }
+};
+
+// Sums of the outputs k .. k + count - 1 (count 1, or two vectors' worth in registers).
+template <class R>
+KVO_KERNEL_INLINE void sumOne(const Taps<R>& t, std::size_t k, R* acc) {
+  R sum = 0;
+  for (int j = 0; j < t.count; ++j) sum += t.c[j] * t.src[j][k];
+  acc[0] = sum;
+}
+template <class R>
+KVO_KERNEL_INLINE void sumTwoVectors(const Taps<R>& t, std::size_t k, R* acc) {
+  using V = typename Vec<R>::T;
+  constexpr std::size_t L = Vec<R>::kLanes;
+  V a0 = V{} * R(0), a1 = a0;
+  for (int j = 0; j < t.count; ++j) {
+    const R* s = t.src[j] + k;
+    a0 += t.c[j] * loadVec(s);
+    a1 += t.c[j] * loadVec(s + L);
+  }
+  std::memcpy(acc, &a0, sizeof a0);
+  std::memcpy(acc + L, &a1, sizeof a1);
+}
+
+// One output sequence of n values; the scalar tail sums in the same order.
+template <class R, class Store>
+void run(const Taps<R>& t, std::size_t n, Store store) {
+  constexpr std::size_t W = 2 * Vec<R>::kLanes;
+  std::size_t k = 0;
+  for (; k + W <= n; k += W) {
+    alignas(64) R acc[W];
+    sumTwoVectors(t, k, acc);
+    store(k, acc, W);
+  }
+  for (; k < n; ++k) {
+    R acc[1];
+    sumOne(t, k, acc);
+    store(k, acc, 1);
+  }
+}
+
+// Filters longer than a Taps list take it in parts, adding to the stored sums in tap order.
+template <class R, class Src, class Store>
+void filterRun(int length, int first, int step, std::size_t n, Src src, const R* coeff,
+               Store store) {
+  bool added = false;
+  for (int j0 = first; j0 < length; j0 += step * kMaxTaps) {
+    Taps<R> t;
+    for (int j = j0; j < length && t.count < kMaxTaps; j += step) t.add(src(j), coeff[j]);
+    run(t, n, [&](std::size_t k, const R* acc, std::size_t w) { store(k, acc, w, added); });
+    added = true;
+  }
 }
 
 }  // namespace
@@ -36,18 +112,17 @@ void wtAnalysisK(const R* x, std::size_t n, WtFilter<R> lo, WtFilter<R> hi, R* p
   const std::size_t half = (n + 2 * p) / 2;
   R* phase[2] = {pad, pad + half};  // even and odd positions of the extension
   extend(x, n, p, n + 2 * p, [&](std::size_t i, R v) { phase[i & 1][i >> 1] = v; });
-  const std::size_t h = n / 2;
   for (const auto& [f, out] : {std::pair{lo, a}, std::pair{hi, d}}) {
-    for (std::size_t k0 = 0; k0 < h; k0 += kBlock) {
-      const std::size_t count = h - k0 < kBlock ? h - k0 : kBlock;
-      R* o = out + k0;
-      for (std::size_t k = 0; k < count; ++k) o[k] = 0;
-      for (int j = 0; j < f.length; ++j) {
-        // x[2k + offset - j] is the extension at 2k + t, t = p + offset - j > 0.
-        const std::size_t t = p + static_cast<std::size_t>(f.offset) - static_cast<std::size_t>(j);
-        accumulate(o, phase[t & 1] + (t >> 1) + k0, f.taps[j], count);
-      }
-    }
+    // x[2k + offset - j] is the extension at 2k + t, t = p + offset - j > 0.
+    auto src = [&, f = f](int j) {
+      const std::size_t t = p + static_cast<std::size_t>(f.offset) - static_cast<std::size_t>(j);
+      return phase[t & 1] + (t >> 1);
+    };
+    R* o = out;
+    filterRun(f.length, 0, 1, n / 2, src, f.taps,
+              [&](std::size_t k, const R* acc, std::size_t w, bool add) {
+                for (std::size_t i = 0; i < w; ++i) o[k + i] = add ? o[k + i] + acc[i] : acc[i];
+              });
   }
 }
 
@@ -59,27 +134,42 @@ void wtSynthesisK(const R* a, const R* d, std::size_t n, WtFilter<R> lo, WtFilte
   R* ext[2] = {pad, pad + m};
   extend(a, n, before, m, [&](std::size_t i, R v) { ext[0][i] = v; });
   extend(d, n, before, m, [&](std::size_t i, R v) { ext[1][i] = v; });
-  const WtFilter<R> filters[2] = {lo, hi};
-  alignas(64) R sums[2][kBlock];  // outputs 2q and 2q + 1 of the block
-  for (std::size_t q0 = 0; q0 < n; q0 += kBlock) {
-    const std::size_t count = n - q0 < kBlock ? n - q0 : kBlock;
-    for (int r = 0; r < 2; ++r) {
-      for (std::size_t q = 0; q < count; ++q) sums[r][q] = 0;
-      for (int s = 0; s < 2; ++s) {
-        const WtFilter<R>& f = filters[s];
-        // Output 2q + r takes the taps j of the parity of r + offset, from the sequence at
-        // q + (r + offset - j) / 2.
-        for (int j = (r + f.offset) & 1; j < f.length; j += 2) {
-          const std::ptrdiff_t shift = (r + f.offset - j) / 2;
-          const R* src = ext[s] + static_cast<std::ptrdiff_t>(before + q0) + shift;
-          accumulate(sums[r], src, f.taps[j], count);
+  for (int r = 0; r < 2; ++r) {
+    // Output 2q + r takes, of each filter, the taps j of the parity of r + offset, from its
+    // sequence at q + (r + offset - j) / 2: the low-pass taps first, then the high-pass ones.
+    Taps<R> t;
+    bool fits = true;
+    for (int s = 0; s < 2; ++s) {
+      const WtFilter<R>& f = s == 0 ? lo : hi;
+      for (int j = (r + f.offset) & 1; j < f.length; j += 2) {
+        if (t.count == kMaxTaps) {
+          fits = false;
+          break;
         }
+        const std::ptrdiff_t shift = (r + f.offset - j) / 2;
+        t.add(ext[s] + static_cast<std::ptrdiff_t>(before) + shift, f.taps[j]);
       }
     }
-    R* out = y + 2 * q0;
-    for (std::size_t q = 0; q < count; ++q) {
-      out[2 * q] = sums[0][q];
-      out[2 * q + 1] = sums[1][q];
+    if (fits) {
+      run(t, n, [&](std::size_t q, const R* acc, std::size_t w) {
+        for (std::size_t i = 0; i < w; ++i) y[2 * (q + i) + r] = acc[i];
+      });
+      continue;
+    }
+    // Long caller filters: the low-pass taps, then the high-pass ones added.
+    for (int s = 0; s < 2; ++s) {
+      const WtFilter<R>& f = s == 0 ? lo : hi;
+      auto src = [&, f = f](int j) {
+        const std::ptrdiff_t shift = (r + f.offset - j) / 2;
+        return ext[s] + static_cast<std::ptrdiff_t>(before) + shift;
+      };
+      filterRun(f.length, (r + f.offset) & 1, 2, n, src, f.taps,
+                [&](std::size_t q, const R* acc, std::size_t w, bool add) {
+                  for (std::size_t i = 0; i < w; ++i) {
+                    R& out = y[2 * (q + i) + r];
+                    out = add || s == 1 ? out + acc[i] : acc[i];
+                  }
+                });
     }
   }
 }
