@@ -1,6 +1,10 @@
 // 16-bit FFT kernels for one instruction-set level; included by fft16_<level>.cpp after KVO_ISA is
 // defined. See fft16.h for the arithmetic and isa.h for the rules these files follow.
+#include <emmintrin.h>
+
 #include <cstddef>
+#include <cstring>
+#include <type_traits>
 #include <cstdint>
 #include <utility>
 
@@ -62,11 +66,133 @@ void conjugate(T* z, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) z[2 * i + 1] = Arith<T>::neg(z[2 * i + 1]);
 }
 
+// ---- the fast core in packed 16-bit arithmetic: four complex values per vector ----
+
+// Entries idx, idx + inc, ... of the table: their (a, b) halves, or with `second` their (-b, a)
+// halves, one 32-bit pair per complex lane.
+KVO_KERNEL_INLINE __m128i twiddles4(const std::int16_t* tw, std::size_t idx, std::size_t inc,
+                                    bool second) {
+  std::int32_t v[4];
+  for (int q = 0; q < 4; ++q) std::memcpy(&v[q], tw + 4 * (idx + q * inc) + (second ? 2 : 0), 4);
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+}
+
+// Four complex values times their twiddles: paired multiply-add, arithmetic shift by 14, packing
+// with saturation, exactly as Arith<std::int16_t>::prod.
+KVO_KERNEL_INLINE __m128i twiddle4(__m128i x, const std::int16_t* tw, std::size_t idx,
+                                   std::size_t inc) {
+  const __m128i re = _mm_srai_epi32(_mm_madd_epi16(x, twiddles4(tw, idx, inc, false)), 14);
+  const __m128i im = _mm_srai_epi32(_mm_madd_epi16(x, twiddles4(tw, idx, inc, true)), 14);
+  const __m128i packed = _mm_packs_epi32(re, im);  // re0..re3, im0..im3
+  return _mm_unpacklo_epi16(packed, _mm_unpackhi_epi64(packed, packed));
+}
+
+KVO_KERNEL_INLINE __m128i load4(const std::int16_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+KVO_KERNEL_INLINE void store4(std::int16_t* p, __m128i v) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+// Real parts from a, imaginary parts from b.
+KVO_KERNEL_INLINE __m128i mergeParts(__m128i a, __m128i b) {
+  const __m128i re = _mm_set1_epi32(0xFFFF);
+  return _mm_or_si128(_mm_and_si128(re, a), _mm_andnot_si128(re, b));
+}
+
+// Radix-4 butterflies on four lanes at once, as the scalar stage computes them: x[q] holds the
+// q-th quarter's values; the twiddles of lane l are the entries (j + l inc) times 1, 2, 3.
+// `twiddled` false: every twiddle is 1 (exactly, as entry 0).
+KVO_KERNEL_INLINE void butterflies4(__m128i* x, const std::int16_t* tw, std::size_t j,
+                                    std::size_t inc, bool twiddled) {
+  const __m128i t0 = _mm_adds_epi16(x[0], x[2]), t1 = _mm_subs_epi16(x[0], x[2]);
+  const __m128i t2 = _mm_adds_epi16(x[1], x[3]), t3 = _mm_subs_epi16(x[1], x[3]);
+  const __m128i swapped = _mm_shufflehi_epi16(_mm_shufflelo_epi16(t3, 0xB1), 0xB1);  // (t3i, t3r)
+  const __m128i sum = _mm_adds_epi16(t1, swapped), diff = _mm_subs_epi16(t1, swapped);
+  x[0] = _mm_adds_epi16(t0, t2);
+  x[1] = _mm_subs_epi16(t0, t2);
+  x[2] = mergeParts(sum, diff);  // t1 - i t3
+  x[3] = mergeParts(diff, sum);  // t1 + i t3
+  if (twiddled) {
+    x[1] = twiddle4(x[1], tw, 2 * j, 2 * inc);
+    x[2] = twiddle4(x[2], tw, j, inc);
+    x[3] = twiddle4(x[3], tw, 3 * j, 3 * inc);
+  }
+}
+
+// The 32-bit lanes (complex values) of four vectors transposed.
+KVO_KERNEL_INLINE void transpose4(__m128i* v) {
+  const __m128i a = _mm_unpacklo_epi32(v[0], v[1]), b = _mm_unpackhi_epi32(v[0], v[1]);
+  const __m128i c = _mm_unpacklo_epi32(v[2], v[3]), d = _mm_unpackhi_epi32(v[2], v[3]);
+  v[0] = _mm_unpacklo_epi64(a, c);
+  v[1] = _mm_unpackhi_epi64(a, c);
+  v[2] = _mm_unpacklo_epi64(b, d);
+  v[3] = _mm_unpackhi_epi64(b, d);
+}
+
+// A radix-4 stage of the fast core: spans of four and more run along the groups; spans 1 and 2
+// take four groups at a time, transposed so that each lane holds one group.
+void fastRadix4Stage(std::int16_t* z, std::size_t n, std::size_t L, const std::int16_t* tw,
+                     std::size_t step) {
+  __m128i x[8];
+  if (L % 4 == 0) {
+    for (std::size_t g = 0; g < n; g += 4 * L) {
+      for (std::size_t j = 0; j < L; j += 4) {
+        std::int16_t* p = z + 2 * (g + j);
+        for (std::size_t q = 0; q < 4; ++q) x[q] = load4(p + 2 * q * L);
+        butterflies4(x, tw, j * step, step, true);
+        for (std::size_t q = 0; q < 4; ++q) store4(p + 2 * q * L, x[q]);
+      }
+    }
+    return;
+  }
+  // Four groups of 4L values: L vectors per group; after the transposes x[4k + h] holds the
+  // values 4k + h of the four groups, that is element j = (4k + h) mod L of quarter
+  // (4k + h) / L.
+  for (std::size_t g = 0; g < n; g += 16 * L) {
+    std::int16_t* p = z + 2 * g;
+    for (std::size_t k = 0; k < L; ++k) {
+      __m128i* t = x + 4 * k;
+      for (std::size_t h = 0; h < 4; ++h) t[h] = load4(p + 8 * (h * L + k));
+      transpose4(t);
+    }
+    for (std::size_t j = 0; j < L; ++j) {
+      __m128i q[4] = {x[j], x[L + j], x[2 * L + j], x[3 * L + j]};
+      butterflies4(q, tw, j * step, 0, j != 0);
+      for (std::size_t i = 0; i < 4; ++i) x[i * L + j] = q[i];
+    }
+    for (std::size_t k = 0; k < L; ++k) {
+      __m128i* t = x + 4 * k;
+      transpose4(t);
+      for (std::size_t h = 0; h < 4; ++h) store4(p + 8 * (h * L + k), t[h]);
+    }
+  }
+}
+
+// The last radix-2 stage of the fast core: (a + b, a - b) of neighbours, two vectors at a time.
+void fastRadix2Stage(std::int16_t* z, std::size_t n) {
+  for (std::size_t i = 0; i < n; i += 8) {
+    const __m128i v0 = load4(z + 2 * i), v1 = load4(z + 2 * i + 8);
+    const __m128i lo = _mm_unpacklo_epi32(v0, v1), hi = _mm_unpackhi_epi32(v0, v1);
+    const __m128i a = _mm_unpacklo_epi64(lo, hi), b = _mm_unpackhi_epi64(lo, hi);
+    const __m128i s = _mm_adds_epi16(a, b), d = _mm_subs_epi16(a, b);
+    const __m128i sl = _mm_unpacklo_epi32(s, d), sh = _mm_unpackhi_epi32(s, d);
+    store4(z + 2 * i, _mm_unpacklo_epi64(sl, sh));
+    store4(z + 2 * i + 8, _mm_unpackhi_epi64(sl, sh));
+  }
+}
+
 // One radix-4 stage: butterflies of span L over groups of 4L; twiddle index j * step.
 template <class T>
 void radix4Stage(T* z, std::size_t n, std::size_t span, const std::int16_t* tw, std::size_t step) {
   using A = Arith<T>;
   const std::size_t L = span;
+  if constexpr (std::is_same_v<T, std::int16_t>) {
+    if (n >= 16) {
+      fastRadix4Stage(z, n, L, tw, step);
+      return;
+    }
+  }
   for (std::size_t g = 0; g < n; g += 4 * L) {
     for (std::size_t j = 0; j < L; ++j) {
       T* p0 = z + 2 * (g + j);
@@ -109,7 +235,14 @@ void fft16CoreK(T* z, int order, const std::int16_t* tw, std::size_t stride, boo
   for (std::size_t span = n / 4; span >= 1 && 4 * span <= n; span /= 4, step *= 4) {
     radix4Stage(z, n, span, tw, step);
   }
-  if (order & 1) {  // the last stage: radix 2 on neighbours, no twiddles
+  bool radix2 = order & 1;
+  if constexpr (std::is_same_v<T, std::int16_t>) {
+    if (radix2 && n >= 8) {
+      fastRadix2Stage(z, n);
+      radix2 = false;
+    }
+  }
+  if (radix2) {  // the last stage: radix 2 on neighbours, no twiddles
     for (std::size_t i = 0; i < n; i += 2) {
       T* p = z + 2 * i;
       const T ar = p[0], ai = p[1], br = p[2], bi = p[3];
