@@ -2,6 +2,7 @@
 // defined. See fft16.h for the arithmetic and isa.h for the rules these files follow.
 #include <emmintrin.h>
 
+#include <array>
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
@@ -12,6 +13,17 @@
 
 namespace kvo::kern {
 namespace {
+
+// The bits of every byte in reverse order.
+constexpr auto kReversedByte = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (int v = 0; v < 256; ++v) {
+    int r = 0;
+    for (int b = 0; b < 8; ++b) r |= ((v >> b) & 1) << (7 - b);
+    t[v] = static_cast<std::uint8_t>(r);
+  }
+  return t;
+}();
 
 template <class T>
 struct Arith;
@@ -311,19 +323,25 @@ void fft16PreK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, 
 
 template <Isa I, class T>
 void fft16BitRevK(T* z, int order) {
+  if (order < 2) return;
   const std::size_t n = std::size_t{1} << order;
-  std::size_t j = 0;
-  for (std::size_t i = 0; i < n; ++i) {
+  const int drop = 32 - order;
+  // Whole complex values move as one unit of twice the element's size.
+  using Unit = std::conditional_t<sizeof(T) == 2, std::uint32_t, std::uint64_t>;
+  for (std::size_t i = 1; i < n - 1; ++i) {
+    const std::uint32_t v = static_cast<std::uint32_t>(i);
+    const std::size_t j =
+        (std::uint32_t{kReversedByte[v & 255]} << 24 |
+         std::uint32_t{kReversedByte[(v >> 8) & 255]} << 16 |
+         std::uint32_t{kReversedByte[(v >> 16) & 255]} << 8 | kReversedByte[v >> 24]) >>
+        drop;
     if (i < j) {
-      std::swap(z[2 * i], z[2 * j]);
-      std::swap(z[2 * i + 1], z[2 * j + 1]);
+      Unit a, b;
+      std::memcpy(&a, z + 2 * i, sizeof a);
+      std::memcpy(&b, z + 2 * j, sizeof b);
+      std::memcpy(z + 2 * i, &b, sizeof b);
+      std::memcpy(z + 2 * j, &a, sizeof a);
     }
-    std::size_t bit = n >> 1;  // reversed-carry increment of j
-    while (bit != 0 && (j & bit)) {
-      j ^= bit;
-      bit >>= 1;
-    }
-    j |= bit;
   }
 }
 
