@@ -115,7 +115,16 @@ Sig randomShorts(std::size_t n, int amplitude, unsigned seed) {
   return v;
 }
 
-class Fft16 : public KvoTest {};
+// The thread's cached tables and scratch buffers are released after every test.
+class Fft16 : public KvoTest {
+ protected:
+  void TearDown() override {
+    kvovFreeTwdTbls();
+    kvocFreeTwdTbls();
+    kvoFreeBitRevTbls();
+    KvoTest::TearDown();
+  }
+};
 
 TEST_F(Fft16, IntegerAndFastCoresMatchTheReferenceBitForBit) {
   struct Mode {

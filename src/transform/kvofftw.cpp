@@ -45,6 +45,11 @@ constexpr int kFastMaxOrder = 10;
 
 std::size_t points(int order) { return std::size_t{1} << order; }
 
+// The values of complex arrays (which may be null: they are checked later).
+short* values(ComplexShort* p) { return reinterpret_cast<short*>(p); }
+const short* values(const ComplexShort* p) { return reinterpret_cast<const short*>(p); }
+float* values(ComplexFloat* p) { return reinterpret_cast<float*>(p); }
+
 bool inverseOf(int flags) { return (flags & KVO_Inv) != 0; }
 // The order added to the final shift: 1/N of the inverse direction.
 int inverseShift(int order, int flags) {
@@ -221,11 +226,11 @@ template <class T>
 void complexCore(T* z, ComplexShort* samps, int order, int flags, int mode, int* factor,
                  const Twiddles& tw) {
   const std::size_t n = points(order);
-  if (static_cast<void*>(z) != static_cast<void*>(samps)) widen(&samps->re, z, 2 * n);
+  if (static_cast<void*>(z) != static_cast<void*>(samps)) widen(values(samps), z, 2 * n);
   if (flags & KVO_InBitRev) kern::fft16BitRev(z, order);
   kern::fft16Core(z, order, tw.table, tw.stride, inverseOf(flags));
   if (!(flags & KVO_OutBitRev)) kern::fft16BitRev(z, order);
-  finish(z, 2 * n, &samps->re, order, flags, mode, factor);
+  finish(z, 2 * n, values(samps), order, flags, mode, factor);
 }
 
 void complexFft(const Site& site, ComplexShort* samps, int order, int flags, int mode,
@@ -253,10 +258,10 @@ void complexFft(const Site& site, ComplexShort* samps, int order, int flags, int
       if (kvoGetErrStatus() < 0) site.report(KVO_StatusBacktrace, "out kvocFft KVO_Init");
       return;
     }
-    shortsToFloats(&samps->re, &buf->re, 2 * n);
+    shortsToFloats(values(samps), values(buf), 2 * n);
     kvocFft(buf, order, flags);
     if (kvoGetErrStatus() < 0) site.report(KVO_StatusBacktrace, "out kvocFft calc. FFT");
-    floatsToShorts(&buf->re, &samps->re, 2 * n, mode, factor);
+    floatsToShorts(values(buf), values(samps), 2 * n, mode, factor);
     return;
   }
   Twiddles tw;
@@ -271,7 +276,7 @@ void complexFft(const Site& site, ComplexShort* samps, int order, int flags, int
   }
   if (flags & KVO_Init) return;
   if (core == Core::Fast) {
-    complexCore(&samps->re, samps, order, flags, mode, factor, tw);
+    complexCore(values(samps), samps, order, flags, mode, factor, tw);
   } else {
     complexCore(work, samps, order, flags, mode, factor, tw);
   }
@@ -664,7 +669,7 @@ KVO_API void KVO_CALL kvowRealFft(short* samps, int order, int flags, int scaleM
 KVO_API void KVO_CALL kvowRealFftNip(const short* inSamps, ComplexShort* outSamps, int order,
                                      int flags, int scaleMode, int* scaleFactor) {
   realForm(KVO_SITE,
-           call(kRealToSpec, inSamps, nullptr, &outSamps->re, nullptr, order, flags, scaleMode,
+           call(kRealToSpec, inSamps, nullptr, values(outSamps), nullptr, order, flags, scaleMode,
                 scaleFactor),
            kNoFormat, {{inSamps, "inSamps==0"}, {outSamps, "outSamps==0"}}, false, "kvosRealFftNip",
            [&](int f, float** in, float** out) { kvosRealFftNip(in[0], cf(out[0]), order, f); });
@@ -681,7 +686,7 @@ KVO_API void KVO_CALL kvowCcsFft(short* samps, int order, int flags, int scaleMo
 KVO_API void KVO_CALL kvowCcsFftNip(const ComplexShort* inSamps, short* outSamps, int order,
                                     int flags, int scaleMode, int* scaleFactor) {
   realForm(KVO_SITE,
-           call(kSpecToReal, &inSamps->re, nullptr, outSamps, nullptr, order, flags, scaleMode,
+           call(kSpecToReal, values(inSamps), nullptr, outSamps, nullptr, order, flags, scaleMode,
                 scaleFactor),
            kNoFormat, {{inSamps, "inSamps==0"}, {outSamps, "outSamps==0"}}, false, "kvosCcsFftNip",
            [&](int f, float** in, float** out) { kvosCcsFftNip(cf(in[0]), out[0], order, f); });
@@ -741,8 +746,8 @@ KVO_API void KVO_CALL kvowReal2FftNip(const short* xInSamps, ComplexShort* xOutS
                                       const short* yInSamps, ComplexShort* yOutSamps, int order,
                                       int flags, int scaleMode, int* scaleFactor) {
   realForm(KVO_SITE,
-           call(kReal2, xInSamps, yInSamps, &xOutSamps->re, &yOutSamps->re, order, flags, scaleMode,
-                scaleFactor),
+           call(kReal2, xInSamps, yInSamps, values(xOutSamps), values(yOutSamps), order, flags,
+                scaleMode, scaleFactor),
            kNoFormat,
            {{xInSamps, "xInSamps==0"},
             {yInSamps, "yInSamps==0"},
@@ -757,8 +762,8 @@ KVO_API void KVO_CALL kvowCcs2FftNip(const ComplexShort* xInSamps, short* xOutSa
                                      const ComplexShort* yInSamps, short* yOutSamps, int order,
                                      int flags, int scaleMode, int* scaleFactor) {
   realForm(KVO_SITE,
-           call(kCcs2, &xInSamps->re, &yInSamps->re, xOutSamps, yOutSamps, order, flags, scaleMode,
-                scaleFactor),
+           call(kCcs2, values(xInSamps), values(yInSamps), xOutSamps, yOutSamps, order, flags,
+                scaleMode, scaleFactor),
            kNoFormat,
            {{xInSamps, "xInSamps==0"},
             {yInSamps, "yInSamps==0"},
