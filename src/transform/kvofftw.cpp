@@ -137,6 +137,9 @@ bool obtain(const Site& site, Get get) {
   return false;
 }
 
+// Sizes in bytes are formed in 64 bits, so that no 32-bit size_t wraps for large orders.
+std::uint64_t wide(std::size_t n) { return n; }
+
 // A scratch buffer of `bytes` from a ComplexFloat set (1 or 2), or 16-bit units for set 0.
 void* scratchBytes(int set, int slot, std::uint64_t bytes) {
   const std::uint64_t unit = set == 0 ? 4 : sizeof(ComplexFloat);
@@ -248,7 +251,7 @@ void complexFft(const Site& site, ComplexShort* samps, int order, int flags, int
   if (core == Core::Float) {
     ComplexFloat* buf = nullptr;
     if (!obtain(site, [&] {
-          buf = static_cast<ComplexFloat*>(scratchBytes(2, 1, n * sizeof(ComplexFloat)));
+          buf = static_cast<ComplexFloat*>(scratchBytes(2, 1, wide(n) * sizeof(ComplexFloat)));
           return buf != nullptr;
         })) {
       return;
@@ -269,7 +272,7 @@ void complexFft(const Site& site, ComplexShort* samps, int order, int flags, int
   if (!obtain(site, [&] {
         tw = twiddlesOf(core, order);
         if (core == Core::Fast) return true;
-        work = static_cast<std::int32_t*>(scratchBytes(1, 1, n * sizeof(ComplexInt)));
+        work = static_cast<std::int32_t*>(scratchBytes(1, 1, wide(n) * sizeof(ComplexInt)));
         return tw.table != nullptr && work != nullptr;
       })) {
     return;
@@ -456,7 +459,7 @@ void realForm(const Site& site, RealCall c, FormatCheck formatCheck,
     const std::size_t stride = n + 2;
     float* buf = nullptr;
     if (!obtain(site, [&] {
-          buf = static_cast<float*>(scratchBytes(2, 1, (4 * stride + stride) * sizeof(float)));
+          buf = static_cast<float*>(scratchBytes(2, 1, 5 * wide(stride) * sizeof(float)));
           return buf != nullptr;
         })) {
       return;
@@ -467,13 +470,13 @@ void realForm(const Site& site, RealCall c, FormatCheck formatCheck,
   const std::size_t elem = core == Core::Fast ? sizeof(short) : sizeof(std::int32_t);
   // Core values: N complex plus two CCS spectra for the two-signal forms, N/2 + 1 complex
   // otherwise; then the 16-bit joined result.
-  const std::size_t values = c.two() ? 4 * n + 4 : n + 2;
+  const std::uint64_t values = c.two() ? 4 * wide(n) + 4 : wide(n) + 2;
   Twiddles half, full;
   void* work = nullptr;
   if (!obtain(site, [&] {
         full = twiddlesOf(core, c.order);
         half = twiddlesOf(core, c.order - 1);
-        work = scratchBytes(1, 1, values * elem + (2 * n + 4) * sizeof(short));
+        work = scratchBytes(1, 1, values * elem + (2 * wide(n) + 4) * sizeof(short));
         return full.table != nullptr && half.table != nullptr && work != nullptr;
       })) {
     return;
@@ -481,10 +484,10 @@ void realForm(const Site& site, RealCall c, FormatCheck formatCheck,
   if (c.flags & KVO_Init) return;
   if (core == Core::Fast) {
     auto* w = static_cast<std::int16_t*>(work);
-    realCore(c, w, w + values, half, full);
+    realCore(c, w, w + static_cast<std::size_t>(values), half, full);
   } else {
     auto* w = static_cast<std::int32_t*>(work);
-    realCore(c, w, reinterpret_cast<short*>(w + values), half, full);
+    realCore(c, w, reinterpret_cast<short*>(w + static_cast<std::size_t>(values)), half, full);
   }
 }
 
@@ -616,7 +619,7 @@ void splitFft(const Site& site, const short* reIn, const short* imIn, short* reO
   const std::size_t n = points(order);
   ComplexShort* buf = nullptr;
   if (!obtain(site, [&] {
-        buf = static_cast<ComplexShort*>(scratchBytes(0, 1, n * sizeof(ComplexShort)));
+        buf = static_cast<ComplexShort*>(scratchBytes(0, 1, wide(n) * sizeof(ComplexShort)));
         return buf != nullptr;
       })) {
     return;
