@@ -194,6 +194,68 @@ void fastRadix2Stage(std::int16_t* z, std::size_t n) {
   }
 }
 
+// ---- the integer core's radix-4 stages on vectors: four complex values in two vectors ----
+
+// Four 32-bit complex values (two vectors) times their twiddles, exactly as
+// Arith<std::int32_t>::prod: x = 65536 h + l with l unsigned; the paired multiply-adds of h and of
+// l - 32768 (both 16-bit) give 4 (h . w) + floor((l . w) / 2^14), all sums within 32 bits and
+// every wrap the same as the scalar one's.
+KVO_KERNEL_INLINE void wideTwiddle4(__m128i& x0, __m128i& x1, const std::int16_t* tw,
+                                    std::size_t idx, std::size_t inc) {
+  const __m128i wa = twiddles4(tw, idx, inc, false), wb = twiddles4(tw, idx, inc, true);
+  const __m128i low = _mm_set1_epi32(0xFFFF), bias = _mm_set1_epi32(32768);
+  const __m128i h = _mm_packs_epi32(_mm_srai_epi32(x0, 16), _mm_srai_epi32(x1, 16));
+  const __m128i l = _mm_packs_epi32(_mm_sub_epi32(_mm_and_si128(x0, low), bias),
+                                    _mm_sub_epi32(_mm_and_si128(x1, low), bias));
+  const __m128i unit = _mm_set1_epi16(-32768);
+  auto part = [&](__m128i w) {
+    const __m128i lowSum = _mm_sub_epi32(_mm_madd_epi16(l, w), _mm_madd_epi16(unit, w));
+    return _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(h, w), 2), _mm_srai_epi32(lowSum, 14));
+  };
+  const __m128i re = part(wa), im = part(wb);
+  x0 = _mm_unpacklo_epi32(re, im);
+  x1 = _mm_unpackhi_epi32(re, im);
+}
+
+// Real parts from a, imaginary parts from b (32-bit lanes).
+KVO_KERNEL_INLINE __m128i mergeWide(__m128i a, __m128i b) {
+  const __m128i re = _mm_set_epi32(0, -1, 0, -1);
+  return _mm_or_si128(_mm_and_si128(re, a), _mm_andnot_si128(re, b));
+}
+
+// The butterflies j .. j + 3 of every group of a span of four or more.
+void wideRadix4Stage(std::int32_t* z, std::size_t n, std::size_t L, const std::int16_t* tw,
+                     std::size_t step) {
+  for (std::size_t g = 0; g < n; g += 4 * L) {
+    for (std::size_t j = 0; j < L; j += 4) {
+      std::int32_t* p = z + 2 * (g + j);
+      __m128i x[4][2];
+      for (std::size_t q = 0; q < 4; ++q) {
+        x[q][0] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * q * L));
+        x[q][1] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * q * L + 4));
+      }
+      __m128i y[4][2];
+      for (int v = 0; v < 2; ++v) {
+        const __m128i t0 = _mm_add_epi32(x[0][v], x[2][v]), t1 = _mm_sub_epi32(x[0][v], x[2][v]);
+        const __m128i t2 = _mm_add_epi32(x[1][v], x[3][v]), t3 = _mm_sub_epi32(x[1][v], x[3][v]);
+        const __m128i swapped = _mm_shuffle_epi32(t3, 0xB1);  // (t3i, t3r)
+        const __m128i sum = _mm_add_epi32(t1, swapped), diff = _mm_sub_epi32(t1, swapped);
+        y[0][v] = _mm_add_epi32(t0, t2);
+        y[1][v] = _mm_sub_epi32(t0, t2);
+        y[2][v] = mergeWide(sum, diff);  // t1 - i t3
+        y[3][v] = mergeWide(diff, sum);  // t1 + i t3
+      }
+      wideTwiddle4(y[1][0], y[1][1], tw, 2 * j * step, 2 * step);
+      wideTwiddle4(y[2][0], y[2][1], tw, j * step, step);
+      wideTwiddle4(y[3][0], y[3][1], tw, 3 * j * step, 3 * step);
+      for (std::size_t q = 0; q < 4; ++q) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 2 * q * L), y[q][0]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 2 * q * L + 4), y[q][1]);
+      }
+    }
+  }
+}
+
 // One radix-4 stage: butterflies of span L over groups of 4L; twiddle index j * step.
 template <class T>
 void radix4Stage(T* z, std::size_t n, std::size_t span, const std::int16_t* tw, std::size_t step) {
@@ -202,6 +264,11 @@ void radix4Stage(T* z, std::size_t n, std::size_t span, const std::int16_t* tw, 
   if constexpr (std::is_same_v<T, std::int16_t>) {
     if (n >= 16) {
       fastRadix4Stage(z, n, L, tw, step);
+      return;
+    }
+  } else {
+    if (L % 4 == 0) {
+      wideRadix4Stage(z, n, L, tw, step);
       return;
     }
   }
