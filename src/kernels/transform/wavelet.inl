@@ -9,7 +9,7 @@
 namespace kvo::kern {
 namespace {
 
-// The vector width of the level; each block sums two vectors of outputs in registers.
+// The vector width of the level; each block sums several vectors of outputs in registers.
 #if defined(__AVX512F__)
 constexpr std::size_t kVecBytes = 64;
 #elif defined(__AVX2__)
@@ -29,14 +29,33 @@ KVO_KERNEL_INLINE typename Vec<R>::T loadVec(const R* p) {
   return v;
 }
 
-// dst[i] = v[(i - before) mod n], i < count: the periodic extension of v (n values).
-template <class R, class Store>
-void extend(const R* v, std::size_t n, std::size_t before, std::size_t count, Store store) {
+// The periodic extension e[i] = v[(i - before) mod n], i < count, of v (n values), handed out as
+// runs of consecutive values: run(i, source, length) for e[i .. i + length).
+template <class R, class Run>
+void extend(const R* v, std::size_t n, std::size_t before, std::size_t count, Run run) {
   std::size_t idx = (n - before % n) % n;
-  for (std::size_t i = 0; i < count; ++i) {
-    store(i, v[idx]);
-    if (++idx == n) idx = 0;
+  for (std::size_t i = 0; i < count; idx = 0) {
+    const std::size_t length = n - idx < count - i ? n - idx : count - i;
+    run(i, v + idx, length);
+    i += length;
   }
+}
+
+// e[i .. i + length) = src into its even and odd phases.
+template <class R>
+void splitPhases(R* even, R* odd, std::size_t i, const R* src, std::size_t length) {
+  std::size_t t = 0;
+  if (i & 1) {
+    odd[i >> 1] = src[0];
+    t = 1;
+  }
+  const std::size_t base = (i + t) >> 1;  // i + t is even
+  const std::size_t pairs = (length - t) / 2;
+  for (std::size_t k = 0; k < pairs; ++k) {
+    even[base + k] = src[t + 2 * k];
+    odd[base + k] = src[t + 2 * k + 1];
+  }
+  if ((length - t) & 1) even[base + pairs] = src[length - 1];
 }
 
 // Up to kMaxTaps taps of one output sequence: out[k] = sum over taps of c[t] * src[t][k], summed
@@ -53,35 +72,37 @@ struct Taps {
   }
 };
 
-// Sums of the outputs k .. k + count - 1 (count 1, or two vectors' worth in registers).
+// Sums of the outputs from k on: one, or kVectors vectors' worth in registers.
 template <class R>
 KVO_KERNEL_INLINE void sumOne(const Taps<R>& t, std::size_t k, R* acc) {
   R sum = 0;
   for (int j = 0; j < t.count; ++j) sum += t.c[j] * t.src[j][k];
   acc[0] = sum;
 }
+// Independent sums per block: enough to hide the latency of the vector additions.
+constexpr std::size_t kVectors = 8;
 template <class R>
-KVO_KERNEL_INLINE void sumTwoVectors(const Taps<R>& t, std::size_t k, R* acc) {
+KVO_KERNEL_INLINE void sumVectors(const Taps<R>& t, std::size_t k, R* acc) {
   using V = typename Vec<R>::T;
   constexpr std::size_t L = Vec<R>::kLanes;
-  V a0 = V{} * R(0), a1 = a0;
+  V a[kVectors];
+  for (V& v : a) v = V{} * R(0);
   for (int j = 0; j < t.count; ++j) {
     const R* s = t.src[j] + k;
-    a0 += t.c[j] * loadVec(s);
-    a1 += t.c[j] * loadVec(s + L);
+    const R c = t.c[j];
+    for (std::size_t v = 0; v < kVectors; ++v) a[v] += c * loadVec(s + v * L);
   }
-  std::memcpy(acc, &a0, sizeof a0);
-  std::memcpy(acc + L, &a1, sizeof a1);
+  std::memcpy(acc, a, sizeof a);
 }
 
 // One output sequence of n values; the scalar tail sums in the same order.
 template <class R, class Store>
 void run(const Taps<R>& t, std::size_t n, Store store) {
-  constexpr std::size_t W = 2 * Vec<R>::kLanes;
+  constexpr std::size_t W = kVectors * Vec<R>::kLanes;
   std::size_t k = 0;
   for (; k + W <= n; k += W) {
     alignas(64) R acc[W];
-    sumTwoVectors(t, k, acc);
+    sumVectors(t, k, acc);
     store(k, acc, W);
   }
   for (; k < n; ++k) {
@@ -111,7 +132,9 @@ void wtAnalysisK(const R* x, std::size_t n, WtFilter<R> lo, WtFilter<R> hi, R* p
   const std::size_t p = static_cast<std::size_t>(lo.length > hi.length ? lo.length : hi.length);
   const std::size_t half = (n + 2 * p) / 2;
   R* phase[2] = {pad, pad + half};  // even and odd positions of the extension
-  extend(x, n, p, n + 2 * p, [&](std::size_t i, R v) { phase[i & 1][i >> 1] = v; });
+  extend(x, n, p, n + 2 * p, [&](std::size_t i, const R* src, std::size_t length) {
+    splitPhases(phase[0], phase[1], i, src, length);
+  });
   for (const auto& [f, out] : {std::pair{lo, a}, std::pair{hi, d}}) {
     // x[2k + offset - j] is the extension at 2k + t, t = p + offset - j > 0.
     auto src = [&, f = f](int j) {
@@ -132,8 +155,11 @@ void wtSynthesisK(const R* a, const R* d, std::size_t n, WtFilter<R> lo, WtFilte
   const std::size_t len = static_cast<std::size_t>(lo.length > hi.length ? lo.length : hi.length);
   const std::size_t before = (len - 1) / 2, m = n + len - 1;
   R* ext[2] = {pad, pad + m};
-  extend(a, n, before, m, [&](std::size_t i, R v) { ext[0][i] = v; });
-  extend(d, n, before, m, [&](std::size_t i, R v) { ext[1][i] = v; });
+  for (int s = 0; s < 2; ++s) {
+    extend(s == 0 ? a : d, n, before, m, [&](std::size_t i, const R* src, std::size_t length) {
+      std::memcpy(ext[s] + i, src, length * sizeof(R));
+    });
+  }
   for (int r = 0; r < 2; ++r) {
     // Output 2q + r takes, of each filter, the taps j of the parity of r + offset, from its
     // sequence at q + (r + offset - j) / 2: the low-pass taps first, then the high-pass ones.
