@@ -79,6 +79,26 @@ TEST_F(Wavelet, CallerFiltersAndGetState) {
     EXPECT_EQ(flen[i], 2);
     EXPECT_EQ(fofs[i], ofs[i]);
   }
+  // Filters longer than the passes take at once: Haar padded with zero taps gives Haar.
+  std::vector<float> padded[4];
+  const float* longTaps[4];
+  const int longLen[4] = {70, 70, 70, 70};
+  for (int i = 0; i < 4; ++i) {
+    padded[i].assign(70, 0.0f);
+    padded[i][0] = taps[i][0];
+    padded[i][1] = taps[i][1];
+    longTaps[i] = padded[i].data();
+  }
+  kvowWtSetState(&mine, KVO_WtByFilter, 0, 0, 7, 3, longTaps, longLen, ofs);
+  kvowWtInit(0, 0, 7, 3, &builtin, KVO_Haar);
+  std::vector<short> in(128), viaLong(128), viaHaar(128);
+  for (int i = 0; i < 128; ++i) in[i] = static_cast<short>((i * 53) % 199 - 99);
+  kvowWtDecompose(&mine, in.data(), viaLong.data());
+  kvowWtDecompose(&builtin, in.data(), viaHaar.data());
+  EXPECT_EQ(viaLong, viaHaar);
+  kvowWtReconstruct(&mine, viaHaar.data(), viaLong.data());
+  kvowWtReconstruct(&builtin, viaHaar.data(), in.data());
+  EXPECT_EQ(viaLong, in);
   kvoWtFree(&mine);
   kvoWtFree(&builtin);
   expectNoReport();
