@@ -84,9 +84,10 @@ void conjugate(T* z, std::size_t n) {
 // halves, one 32-bit pair per complex lane.
 KVO_KERNEL_INLINE __m128i twiddles4(const std::int16_t* tw, std::size_t idx, std::size_t inc,
                                     bool second) {
+  // Lane by lane from registers: a vector load of values just stored would stall.
   std::int32_t v[4];
   for (int q = 0; q < 4; ++q) std::memcpy(&v[q], tw + 4 * (idx + q * inc) + (second ? 2 : 0), 4);
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+  return _mm_set_epi32(v[3], v[2], v[1], v[0]);
 }
 
 // Four complex values times their twiddles: paired multiply-add, arithmetic shift by 14, packing
@@ -402,13 +403,15 @@ void fft16BitRevK(T* z, int order) {
          std::uint32_t{kReversedByte[(v >> 8) & 255]} << 16 |
          std::uint32_t{kReversedByte[(v >> 16) & 255]} << 8 | kReversedByte[v >> 24]) >>
         drop;
-    if (i < j) {
-      Unit a, b;
-      std::memcpy(&a, z + 2 * i, sizeof a);
-      std::memcpy(&b, z + 2 * j, sizeof b);
-      std::memcpy(z + 2 * i, &b, sizeof b);
-      std::memcpy(z + 2 * j, &a, sizeof a);
-    }
+    // Without a branch (whose outcome follows no pattern): a pair already exchanged, or an
+    // element in place, is written back unchanged.
+    Unit a, b;
+    std::memcpy(&a, z + 2 * i, sizeof a);
+    std::memcpy(&b, z + 2 * j, sizeof b);
+    const bool exchange = i < j;
+    const Unit first = exchange ? b : a, second = exchange ? a : b;
+    std::memcpy(z + 2 * i, &first, sizeof first);
+    std::memcpy(z + 2 * j, &second, sizeof second);
   }
 }
 
