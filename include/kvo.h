@@ -738,7 +738,57 @@ KVO_API void KVO_CALL kvodMpyRCPerm3(const double* srcA, const double* srcB, dou
  * Integer FFT with scaling
  * ---------------------------------------------------------------------------------------------- */
 
-/* [fft16] */
+/* 16-bit complex (ComplexShort) and real FFTs of N = 2^order points, with the flags of the float
+ * FFTs plus a core choice: KVO_DoIntCore (32-bit integer arithmetic with Q14 twiddles),
+ * KVO_DoFloatCore (through the float FFT) or neither (the integer core up to order 7, the float
+ * core above); KVO_DoFastMMX with the integer core selects saturating 16-bit arithmetic for
+ * orders up to 10. Results are brought to 16 bits by scaleMode and *scaleFactor. */
+KVO_API void KVO_CALL kvovFft(ComplexShort* samps, int order, int flags, int scaleMode,
+                              int* scaleFactor);
+KVO_API void KVO_CALL kvovFftNip(const ComplexShort* inSamps, ComplexShort* outSamps, int order,
+                                 int flags, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvovrFft(short* reSamps, short* imSamps, int order, int flags, int scaleMode,
+                               int* scaleFactor);
+KVO_API void KVO_CALL kvovrFftNip(const short* reInSamps, const short* imInSamps,
+                                  short* reOutSamps, short* imOutSamps, int order, int flags,
+                                  int scaleMode, int* scaleFactor);
+/* Real signals: CCS spectra (N + 2 values) or, for the Fftl forms, RCPack/RCPerm (N values). */
+KVO_API void KVO_CALL kvowRealFft(short* samps, int order, int flags, int scaleMode,
+                                  int* scaleFactor);
+KVO_API void KVO_CALL kvowRealFftNip(const short* inSamps, ComplexShort* outSamps, int order,
+                                     int flags, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowCcsFft(short* samps, int order, int flags, int scaleMode,
+                                 int* scaleFactor);
+KVO_API void KVO_CALL kvowCcsFftNip(const ComplexShort* inSamps, short* outSamps, int order,
+                                    int flags, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowRealFftl(short* samps, int order, int flags, int scaleMode,
+                                   int* scaleFactor);
+KVO_API void KVO_CALL kvowCcsFftl(short* samps, int order, int flags, int scaleMode,
+                                  int* scaleFactor);
+KVO_API void KVO_CALL kvowRealFftlNip(const short* inSamps, short* outSamps, int order, int flags,
+                                      int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowCcsFftlNip(const short* inSamps, short* outSamps, int order, int flags,
+                                     int scaleMode, int* scaleFactor);
+/* Two real signals through one complex transform, with one common scale factor. */
+KVO_API void KVO_CALL kvowReal2Fft(short* xSamps, short* ySamps, int order, int flags,
+                                   int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowCcs2Fft(short* xSamps, short* ySamps, int order, int flags,
+                                  int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowReal2FftNip(const short* xInSamps, ComplexShort* xOutSamps,
+                                      const short* yInSamps, ComplexShort* yOutSamps, int order,
+                                      int flags, int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowCcs2FftNip(const ComplexShort* xInSamps, short* xOutSamps,
+                                     const ComplexShort* yInSamps, short* yOutSamps, int order,
+                                     int flags, int scaleMode, int* scaleFactor);
+/* Products of 16-bit packed spectra, formed exactly and brought to 16 bits by scaleMode. */
+KVO_API void KVO_CALL kvowMpyRCPack2(const short* src, short* dst, int order, int scaleMode,
+                                     int* scaleFactor);
+KVO_API void KVO_CALL kvowMpyRCPerm2(const short* src, short* dst, int order, int scaleMode,
+                                     int* scaleFactor);
+KVO_API void KVO_CALL kvowMpyRCPack3(const short* srcA, const short* srcB, short* dst, int order,
+                                     int scaleMode, int* scaleFactor);
+KVO_API void KVO_CALL kvowMpyRCPerm3(const short* srcA, const short* srcB, short* dst, int order,
+                                     int scaleMode, int* scaleFactor);
 
 /* ------------------------------------------------------------------------------------------------
  * DFT and Goertzel
@@ -821,7 +871,67 @@ KVO_API void KVO_CALL kvowDct(const short* src, short* dst, int length, int flag
  * Wavelet transform
  * ---------------------------------------------------------------------------------------------- */
 
-/* [wavelet] */
+/* Wavelet types of kvo?WtInit and kvo?WtSetState. */
+enum {
+  KVO_Haar = 1,
+  KVO_Daublet = 2,       /* par1 = 1..10 vanishing moments */
+  KVO_Symmlet = 3,       /* par1 = 1..7: par1 + 3 vanishing moments, least asymmetric */
+  KVO_Coiflet = 4,       /* par1 = 1..5 */
+  KVO_Ortho24 = 5,       /* a fixed 24-tap orthonormal filter */
+  KVO_Biorth = 6,        /* (par1, par2) = (1, 1|3|5), (2, 2|4|6|8), (3, 1|3|5|7|9) */
+  KVO_BiorthDual = 7,    /* the same pairs with primal and dual filters exchanged */
+  KVO_BiorthLin = 8,     /* KVO_Biorth (2, 2) */
+  KVO_BiorthQuad = 9,    /* KVO_Biorth (3, 3) */
+  KVO_WtByFilter = 10    /* the caller's four filters (kvo?WtSetState) */
+};
+
+/* The caller's record of a wavelet transform; Init or SetState fill it, kvoWtFree releases what
+ * it owns. tap_filt and src_pad are float arrays (double for kvod states). */
+typedef struct {
+  int core;     /* 1 float, 2 double, 4 16-bit (with float filters) */
+  int wtType;   /* the wavelet type */
+  int category; /* 1 orthogonal, 2 biorthogonal, 3 caller-defined */
+  int par1, par2;
+  int dataOrder; /* log2 of the signal length, 1..31 */
+  int level;     /* octaves, 0..dataOrder-1 */
+  int len[4];    /* decomposition low-pass, high-pass, reconstruction low-pass, high-pass */
+  int ofs[4];
+  void* tap_filt[4];
+  void* src_pad; /* 2^dataOrder + 2 max(len[0], len[1]) elements */
+} WtState;
+
+KVO_API void KVO_CALL kvosWtInit(int par1, int par2, int dataOrder, int level, WtState* wtState,
+                                 int wtType);
+KVO_API void KVO_CALL kvodWtInit(int par1, int par2, int dataOrder, int level, WtState* wtState,
+                                 int wtType);
+KVO_API int KVO_CALL kvowWtInit(int par1, int par2, int dataOrder, int level, WtState* wtState,
+                                int wtType);
+KVO_API void KVO_CALL kvosWtSetState(WtState* wtState, int wtType, int par1, int par2,
+                                     int dataOrder, int level, const float* Ftaps[4],
+                                     const int Flen[4], const int Fofs[4]);
+KVO_API void KVO_CALL kvodWtSetState(WtState* wtState, int wtType, int par1, int par2,
+                                     int dataOrder, int level, const double* Ftaps[4],
+                                     const int Flen[4], const int Fofs[4]);
+KVO_API void KVO_CALL kvowWtSetState(WtState* wtState, int wtType, int par1, int par2,
+                                     int dataOrder, int level, const float* Ftaps[4],
+                                     const int Flen[4], const int Fofs[4]);
+KVO_API void KVO_CALL kvosWtGetState(WtState* wtState, int* wtType, int* par1, int* par2,
+                                     int* dataOrder, int* level, float* Ftaps[4], int Flen[4],
+                                     int Fofs[4]);
+KVO_API void KVO_CALL kvodWtGetState(WtState* wtState, int* wtType, int* par1, int* par2,
+                                     int* dataOrder, int* level, double* Ftaps[4], int Flen[4],
+                                     int Fofs[4]);
+KVO_API void KVO_CALL kvowWtGetState(WtState* wtState, int* wtType, int* par1, int* par2,
+                                     int* dataOrder, int* level, float* Ftaps[4], int Flen[4],
+                                     int Fofs[4]);
+KVO_API void KVO_CALL kvoWtFree(WtState* wtState);
+/* dst: the coarsest approximation, then the details from the coarsest to the finest octave. */
+KVO_API void KVO_CALL kvosWtDecompose(WtState* wtState, const float* src, float* dst);
+KVO_API void KVO_CALL kvosWtReconstruct(WtState* wtState, const float* src, float* dst);
+KVO_API void KVO_CALL kvodWtDecompose(WtState* wtState, const double* src, double* dst);
+KVO_API void KVO_CALL kvodWtReconstruct(WtState* wtState, const double* src, double* dst);
+KVO_API void KVO_CALL kvowWtDecompose(WtState* wtState, const short* src, short* dst);
+KVO_API void KVO_CALL kvowWtReconstruct(WtState* wtState, const short* src, short* dst);
 
 /* ------------------------------------------------------------------------------------------------
  * Low-level FIR filter

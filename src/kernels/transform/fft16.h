@@ -1,0 +1,99 @@
+// Kernels of the 16-bit FFTs: one radix-4 decimation-in-frequency transform written once over two
+// arithmetics, and the passes that turn complex transforms into real and two-signal ones.
+//
+// The arithmetic is chosen by the element type:
+// - std::int32_t (the integer core): additions wrap in 32 bits; a twiddle product is the exact
+//   floor((x.re * c0 + x.im * c1) / 2^14) of each paired multiply-add, which is what multiplying
+//   the high and the low 16 bits of x separately and recombining gives.
+// - std::int16_t (the fast core): additions saturate to 16 bits; a twiddle product is the 32-bit
+//   paired multiply-add shifted right by 14 and packed with saturation.
+//
+// Twiddles are Q14 entries of four values (a, b, -b, a), a = trunc(16384 cos(2 pi k/N)),
+// b = trunc(16384 sin(2 pi k/N)), so that (re, im) times the entry's halves gives
+// (re, im) * exp(-2 pi i k/N). A table of K entries serves every N dividing K with a stride K/N.
+//
+// Every level (SSE2, AVX2, AVX-512) gives the same bits: the vector paths compute the same
+// integer expressions as the scalar definition.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "kernels/isa.h"
+
+namespace kvo::kern {
+
+// Truncated Q14 roots of unity of order 10 (1024 entries of four values), built into the library:
+// the fast core's twiddles for every length up to 1024.
+const std::int16_t* fft16FastTable();
+
+// In place, natural order in, bit-reversed order out: N = 2^order complex values (re, im pairs)
+// transformed forward; `inverse` conjugates before and after. `tw` holds entries with stride
+// `stride` (entry k of this length is tw + 4 k stride).
+template <Isa I, class T>
+void fft16CoreK(T* z, int order, const std::int16_t* tw, std::size_t stride, bool inverse);
+
+// Real-signal recombination in place: z holds Z = FFT of the signal as M complex values in natural
+// order and room for M + 1; afterwards it holds the M + 1 values of the CCS spectrum. `tw` are the
+// twiddles of length N = 2M (stride as above); the inverse direction takes them descending.
+template <Isa I, class T>
+void fft16PostK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, bool inverse);
+// The reverse: the M + 1 CCS values in z become the M values 2Z of the half-length transform.
+template <Isa I, class T>
+void fft16PreK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, bool inverse);
+
+// Bit-reversal permutation of N = 2^order complex values in place.
+template <Isa I, class T>
+void fft16BitRevK(T* z, int order);
+
+// Two real signals x, y packed as z = x + iy (N complex values, natural order): the CCS spectra X
+// and Y (N/2 + 1 complex values each) by the two-for-one separation, each half an arithmetic
+// shift; and the reverse merge Z[k] = X[k] + i Y[k] over the whole length.
+template <Isa I, class T>
+void fft16SplitK(const T* z, T* x, T* y, std::size_t n);
+template <Isa I, class T>
+void fft16MergeK(const T* x, const T* y, T* z, std::size_t n);
+
+// The integer core's final shift by s (right for s > 0, left for s < 0): with `autoScale` in place
+// (negative values above -2^s become 0; the caller then applies the automatic 16-bit scaling),
+// otherwise into dst with saturation.
+template <Isa I>
+void fft16FinishWideK(std::int32_t* v, std::size_t n, int s, bool autoScale, std::int16_t* dst);
+// The fast core's final shift of 16-bit values in place, without saturation.
+template <Isa I>
+void fft16FinishFastK(std::int16_t* v, std::size_t n, int s);
+
+template <class T>
+void fft16Core(T* z, int order, const std::int16_t* tw, std::size_t stride, bool inverse) {
+  KVO_DISPATCH(fft16CoreK, T)(z, order, tw, stride, inverse);
+}
+template <class T>
+void fft16Post(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, bool inverse) {
+  KVO_DISPATCH(fft16PostK, T)(z, m, tw, stride, inverse);
+}
+template <class T>
+void fft16Pre(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, bool inverse) {
+  KVO_DISPATCH(fft16PreK, T)(z, m, tw, stride, inverse);
+}
+template <class T>
+void fft16BitRev(T* z, int order) {
+  KVO_DISPATCH(fft16BitRevK, T)(z, order);
+}
+
+template <class T>
+void fft16Split(const T* z, T* x, T* y, std::size_t n) {
+  KVO_DISPATCH(fft16SplitK, T)(z, x, y, n);
+}
+template <class T>
+void fft16Merge(const T* x, const T* y, T* z, std::size_t n) {
+  KVO_DISPATCH(fft16MergeK, T)(x, y, z, n);
+}
+inline void fft16FinishWide(std::int32_t* v, std::size_t n, int s, bool autoScale,
+                            std::int16_t* dst) {
+  KVO_DISPATCH(fft16FinishWideK)(v, n, s, autoScale, dst);
+}
+inline void fft16FinishFast(std::int16_t* v, std::size_t n, int s) {
+  KVO_DISPATCH(fft16FinishFastK)(v, n, s);
+}
+
+}  // namespace kvo::kern
