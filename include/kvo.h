@@ -762,13 +762,263 @@ KVO_API void KVO_CALL kvodMpyRCPerm3(const double* srcA, const double* srcB, dou
  * Low-level FIR filter
  * ---------------------------------------------------------------------------------------------- */
 
-/* [firl] */
+/* Taps record of the low-level FIR filter. The caller's taps array is the storage: Init and
+ * InitMr keep the pointer and convert the contents in place to the filter form (float and double
+ * types: unchanged order; 16-bit type: the taps scaled by 2^tapsFactor, rounded to 16 bits and
+ * reversed, or grouped by phase branch for a multi-rate record, in the first 2*tapsLen bytes of
+ * the float array). GetTaps back into the storage returns it to the caller's form. */
+typedef struct {
+  void* taps;
+  int tapsLen;
+  int upFactor;
+  int upPhase;
+  int downFactor;
+  int downPhase;
+  int isMultiRate;
+  int isFilterMode;
+  int tapsFactor;
+} FirTapState;
+
+/* Delay-line record: dlylLen elements of the sample type (tapsLen single-rate, ceil(tapsLen /
+ * upFactor) multi-rate). The float and double filter form holds the newest sample first, the
+ * 16-bit form the oldest first; Get and Set exchange the oldest-first history. */
+typedef struct {
+  void* dlyl;
+  int dlylLen;
+  int isFilterMode;
+} FirDlyState;
+
+/* Initialisation: Init makes a single-rate record, InitMr one that interpolates by upFactor and
+ * decimates by downFactor (input m enters at t = upPhase + m*upFactor on the up-sampled time
+ * line, an output is taken where t mod downFactor = downPhase). */
+KVO_API int KVO_CALL kvosFirlInit(float* taps, int tapsLen, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvocFirlInit(ComplexFloat* taps, int tapsLen, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvodFirlInit(double* taps, int tapsLen, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvozFirlInit(ComplexDouble* taps, int tapsLen, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvowFirlInit(float* taps, int tapsLen, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvosFirlInitMr(float* taps, int tapsLen, int upFactor, int upPhase,
+                                    int downFactor, int downPhase, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvocFirlInitMr(ComplexFloat* taps, int tapsLen, int upFactor, int upPhase,
+                                    int downFactor, int downPhase, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvodFirlInitMr(double* taps, int tapsLen, int upFactor, int upPhase,
+                                    int downFactor, int downPhase, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvozFirlInitMr(ComplexDouble* taps, int tapsLen, int upFactor, int upPhase,
+                                    int downFactor, int downPhase, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvowFirlInitMr(float* taps, int tapsLen, int upFactor, int upPhase,
+                                    int downFactor, int downPhase, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvosFirlInitDlyl(const FirTapState* tapStPtr, float* dlyl,
+                                      FirDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvocFirlInitDlyl(const FirTapState* tapStPtr, ComplexFloat* dlyl,
+                                      FirDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvodFirlInitDlyl(const FirTapState* tapStPtr, double* dlyl,
+                                      FirDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvozFirlInitDlyl(const FirTapState* tapStPtr, ComplexDouble* dlyl,
+                                      FirDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvowFirlInitDlyl(const FirTapState* tapStPtr, short* dlyl,
+                                      FirDlyState* dlyStPtr);
+
+/* Taps and history in the caller's form (taps h[0..tapsLen-1]; the history oldest first). A null
+ * source zero-fills; the storage itself as source or destination converts in place. */
+KVO_API int KVO_CALL kvosFirlSetTaps(const float* tapVals, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvocFirlSetTaps(const ComplexFloat* tapVals, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvodFirlSetTaps(const double* tapVals, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvozFirlSetTaps(const ComplexDouble* tapVals, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvowFirlSetTaps(const float* tapVals, FirTapState* tapStPtr);
+KVO_API int KVO_CALL kvosFirlGetTaps(FirTapState* tapStPtr, float* tapVals);
+KVO_API int KVO_CALL kvocFirlGetTaps(FirTapState* tapStPtr, ComplexFloat* tapVals);
+KVO_API int KVO_CALL kvodFirlGetTaps(FirTapState* tapStPtr, double* tapVals);
+KVO_API int KVO_CALL kvozFirlGetTaps(FirTapState* tapStPtr, ComplexDouble* tapVals);
+KVO_API int KVO_CALL kvowFirlGetTaps(FirTapState* tapStPtr, float* tapVals);
+KVO_API int KVO_CALL kvosFirlSetDlyl(const FirTapState* tapStPtr, const float* dlylVals,
+                                     FirDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvocFirlSetDlyl(const FirTapState* tapStPtr, const ComplexFloat* dlylVals,
+                                     FirDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvodFirlSetDlyl(const FirTapState* tapStPtr, const double* dlylVals,
+                                     FirDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvozFirlSetDlyl(const FirTapState* tapStPtr, const ComplexDouble* dlylVals,
+                                     FirDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvowFirlSetDlyl(const FirTapState* tapStPtr, const short* dlylVals,
+                                     FirDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvosFirlGetDlyl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                     float* dlylVals);
+KVO_API int KVO_CALL kvocFirlGetDlyl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                     ComplexFloat* dlylVals);
+KVO_API int KVO_CALL kvodFirlGetDlyl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                     double* dlylVals);
+KVO_API int KVO_CALL kvozFirlGetDlyl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                     ComplexDouble* dlylVals);
+KVO_API int KVO_CALL kvowFirlGetDlyl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                     short* dlylVals);
+
+/* Filtering. The first type letter is that of the samples and the delay line, the second that of
+ * the taps; mixed members give complex outputs. Firl filters one sample of a single-rate record;
+ * bFirl reads numIters*downFactor samples and writes numIters*upFactor outputs. */
+KVO_API float KVO_CALL kvosFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr, float samp);
+KVO_API ComplexFloat KVO_CALL kvocFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                       ComplexFloat samp);
+KVO_API ComplexFloat KVO_CALL kvoscFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                        float samp);
+KVO_API ComplexFloat KVO_CALL kvocsFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                        ComplexFloat samp);
+KVO_API double KVO_CALL kvodFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr, double samp);
+KVO_API ComplexDouble KVO_CALL kvozFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                        ComplexDouble samp);
+KVO_API ComplexDouble KVO_CALL kvodzFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                         double samp);
+KVO_API ComplexDouble KVO_CALL kvozdFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                         ComplexDouble samp);
+KVO_API short KVO_CALL kvowFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr, short samp,
+                                int scaleMode, int* scaleFactor);
+KVO_API int KVO_CALL kvosbFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                               const float* inSamps, float* outSamps, int numIters);
+KVO_API int KVO_CALL kvocbFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                               const ComplexFloat* inSamps, ComplexFloat* outSamps, int numIters);
+KVO_API int KVO_CALL kvoscbFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                const float* inSamps, ComplexFloat* outSamps, int numIters);
+KVO_API int KVO_CALL kvocsbFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                const ComplexFloat* inSamps, ComplexFloat* outSamps, int numIters);
+KVO_API int KVO_CALL kvodbFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                               const double* inSamps, double* outSamps, int numIters);
+KVO_API int KVO_CALL kvozbFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                               const ComplexDouble* inSamps, ComplexDouble* outSamps,
+                               int numIters);
+KVO_API int KVO_CALL kvodzbFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                const double* inSamps, ComplexDouble* outSamps, int numIters);
+KVO_API int KVO_CALL kvozdbFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                const ComplexDouble* inSamps, ComplexDouble* outSamps,
+                                int numIters);
+KVO_API void KVO_CALL kvowbFirl(const FirTapState* tapStPtr, FirDlyState* dlyStPtr,
+                                const short* inSamps, short* outSamps, int numIters,
+                                int scaleMode, int* scaleFactor);
 
 /* ------------------------------------------------------------------------------------------------
  * High-level FIR filter
  * ---------------------------------------------------------------------------------------------- */
 
-/* [fir] */
+/* State of the high-level FIR filter. The record is the caller's; its arrays are the library's,
+ * allocated by Init/InitMr and released by kvoFirFree. A record is initialised exactly when self
+ * holds its own address. tapsFactor is used by the 16-bit members only. */
+typedef struct {
+  int upFactor;
+  int upPhase;
+  int downFactor;
+  int downPhase;
+  int isMultiRate;
+  void* self;
+  int tapsLen;
+  int tapsLen8;
+  void* taps;
+  int dlylLen;
+  int bufLen;
+  void* buffer;
+  void* bufEnd;
+  void* window;
+  int* schedule;
+  int tapsFactor;
+} FirState;
+
+/* Initialisation copies the taps (null: all zero) and the oldest-first history of dlylLen samples
+ * (null: silence). The float and double members return 1 on success, the 16-bit ones 0; failures
+ * return a negative status. Initialising a live record releases it first. */
+KVO_API int KVO_CALL kvosFirInit(const float* taps, int tapsLen, const float* dlyVals,
+                                 FirState* statePtr);
+KVO_API int KVO_CALL kvocFirInit(const ComplexFloat* taps, int tapsLen,
+                                 const ComplexFloat* dlyVals, FirState* statePtr);
+KVO_API int KVO_CALL kvoscFirInit(const ComplexFloat* taps, int tapsLen, const float* dlyVals,
+                                  FirState* statePtr);
+KVO_API int KVO_CALL kvocsFirInit(const float* taps, int tapsLen, const ComplexFloat* dlyVals,
+                                  FirState* statePtr);
+KVO_API int KVO_CALL kvodFirInit(const double* taps, int tapsLen, const double* dlyVals,
+                                 FirState* statePtr);
+KVO_API int KVO_CALL kvozFirInit(const ComplexDouble* taps, int tapsLen,
+                                 const ComplexDouble* dlyVals, FirState* statePtr);
+KVO_API int KVO_CALL kvodzFirInit(const ComplexDouble* taps, int tapsLen, const double* dlyVals,
+                                  FirState* statePtr);
+KVO_API int KVO_CALL kvozdFirInit(const double* taps, int tapsLen, const ComplexDouble* dlyVals,
+                                  FirState* statePtr);
+KVO_API int KVO_CALL kvowFirInit(const float* taps, int tapsLen, const short* dlyVals,
+                                 FirState* statePtr);
+KVO_API int KVO_CALL kvosFirInitMr(const float* taps, int tapsLen, const float* dlyVals,
+                                   int upFactor, int upPhase, int downFactor, int downPhase,
+                                   FirState* statePtr);
+KVO_API int KVO_CALL kvocFirInitMr(const ComplexFloat* taps, int tapsLen,
+                                   const ComplexFloat* dlyVals, int upFactor, int upPhase,
+                                   int downFactor, int downPhase, FirState* statePtr);
+KVO_API int KVO_CALL kvoscFirInitMr(const ComplexFloat* taps, int tapsLen, const float* dlyVals,
+                                    int upFactor, int upPhase, int downFactor, int downPhase,
+                                    FirState* statePtr);
+KVO_API int KVO_CALL kvocsFirInitMr(const float* taps, int tapsLen, const ComplexFloat* dlyVals,
+                                    int upFactor, int upPhase, int downFactor, int downPhase,
+                                    FirState* statePtr);
+KVO_API int KVO_CALL kvodFirInitMr(const double* taps, int tapsLen, const double* dlyVals,
+                                   int upFactor, int upPhase, int downFactor, int downPhase,
+                                   FirState* statePtr);
+KVO_API int KVO_CALL kvozFirInitMr(const ComplexDouble* taps, int tapsLen,
+                                   const ComplexDouble* dlyVals, int upFactor, int upPhase,
+                                   int downFactor, int downPhase, FirState* statePtr);
+KVO_API int KVO_CALL kvodzFirInitMr(const ComplexDouble* taps, int tapsLen,
+                                    const double* dlyVals, int upFactor, int upPhase,
+                                    int downFactor, int downPhase, FirState* statePtr);
+KVO_API int KVO_CALL kvozdFirInitMr(const double* taps, int tapsLen,
+                                    const ComplexDouble* dlyVals, int upFactor, int upPhase,
+                                    int downFactor, int downPhase, FirState* statePtr);
+KVO_API int KVO_CALL kvowFirInitMr(const float* taps, int tapsLen, const short* dlyVals,
+                                   int upFactor, int upPhase, int downFactor, int downPhase,
+                                   FirState* statePtr);
+KVO_API void KVO_CALL kvoFirFree(FirState* statePtr);
+
+/* Taps in natural order and the oldest-first history; failures show in the thread's status. A
+ * mixed record is read and written with the members of its taps type for the taps and of its
+ * samples type for the history. */
+KVO_API void KVO_CALL kvosFirSetTaps(const float* taps, FirState* statePtr);
+KVO_API void KVO_CALL kvocFirSetTaps(const ComplexFloat* taps, FirState* statePtr);
+KVO_API void KVO_CALL kvodFirSetTaps(const double* taps, FirState* statePtr);
+KVO_API void KVO_CALL kvozFirSetTaps(const ComplexDouble* taps, FirState* statePtr);
+KVO_API void KVO_CALL kvowFirSetTaps(const float* taps, FirState* statePtr);
+KVO_API void KVO_CALL kvosFirGetTaps(const FirState* statePtr, float* taps);
+KVO_API void KVO_CALL kvocFirGetTaps(const FirState* statePtr, ComplexFloat* taps);
+KVO_API void KVO_CALL kvodFirGetTaps(const FirState* statePtr, double* taps);
+KVO_API void KVO_CALL kvozFirGetTaps(const FirState* statePtr, ComplexDouble* taps);
+KVO_API void KVO_CALL kvowFirGetTaps(const FirState* statePtr, float* taps);
+KVO_API void KVO_CALL kvosFirSetDlyl(const float* dlyVals, FirState* statePtr);
+KVO_API void KVO_CALL kvocFirSetDlyl(const ComplexFloat* dlyVals, FirState* statePtr);
+KVO_API void KVO_CALL kvodFirSetDlyl(const double* dlyVals, FirState* statePtr);
+KVO_API void KVO_CALL kvozFirSetDlyl(const ComplexDouble* dlyVals, FirState* statePtr);
+KVO_API void KVO_CALL kvowFirSetDlyl(const short* dlyVals, FirState* statePtr);
+KVO_API void KVO_CALL kvosFirGetDlyl(const FirState* statePtr, float* dlyVals);
+KVO_API void KVO_CALL kvocFirGetDlyl(const FirState* statePtr, ComplexFloat* dlyVals);
+KVO_API void KVO_CALL kvodFirGetDlyl(const FirState* statePtr, double* dlyVals);
+KVO_API void KVO_CALL kvozFirGetDlyl(const FirState* statePtr, ComplexDouble* dlyVals);
+KVO_API void KVO_CALL kvowFirGetDlyl(const FirState* statePtr, short* dlyVals);
+
+/* Filtering, with the type letters of the low-level filter: samples first, taps second. */
+KVO_API float KVO_CALL kvosFir(FirState* statePtr, float samp);
+KVO_API ComplexFloat KVO_CALL kvocFir(FirState* statePtr, ComplexFloat samp);
+KVO_API ComplexFloat KVO_CALL kvoscFir(FirState* statePtr, float samp);
+KVO_API ComplexFloat KVO_CALL kvocsFir(FirState* statePtr, ComplexFloat samp);
+KVO_API double KVO_CALL kvodFir(FirState* statePtr, double samp);
+KVO_API ComplexDouble KVO_CALL kvozFir(FirState* statePtr, ComplexDouble samp);
+KVO_API ComplexDouble KVO_CALL kvodzFir(FirState* statePtr, double samp);
+KVO_API ComplexDouble KVO_CALL kvozdFir(FirState* statePtr, ComplexDouble samp);
+KVO_API short KVO_CALL kvowFir(FirState* statePtr, short samp, int scaleMode, int* scaleFactor);
+KVO_API int KVO_CALL kvosbFir(FirState* statePtr, const float* inSamps, float* outSamps,
+                              int numIters);
+KVO_API int KVO_CALL kvocbFir(FirState* statePtr, const ComplexFloat* inSamps,
+                              ComplexFloat* outSamps, int numIters);
+KVO_API int KVO_CALL kvoscbFir(FirState* statePtr, const float* inSamps, ComplexFloat* outSamps,
+                               int numIters);
+KVO_API int KVO_CALL kvocsbFir(FirState* statePtr, const ComplexFloat* inSamps,
+                               ComplexFloat* outSamps, int numIters);
+KVO_API int KVO_CALL kvodbFir(FirState* statePtr, const double* inSamps, double* outSamps,
+                              int numIters);
+KVO_API int KVO_CALL kvozbFir(FirState* statePtr, const ComplexDouble* inSamps,
+                              ComplexDouble* outSamps, int numIters);
+KVO_API int KVO_CALL kvodzbFir(FirState* statePtr, const double* inSamps,
+                               ComplexDouble* outSamps, int numIters);
+KVO_API int KVO_CALL kvozdbFir(FirState* statePtr, const ComplexDouble* inSamps,
+                               ComplexDouble* outSamps, int numIters);
+KVO_API int KVO_CALL kvowbFir(FirState* statePtr, const short* inSamps, short* outSamps,
+                              int numIters, int scaleMode, int* scaleFactor);
 
 /* ------------------------------------------------------------------------------------------------
  * Low-level IIR filter
