@@ -387,6 +387,119 @@ TYPED_TEST(LmsMember, RefusesLinesThatDoNotFit) {
   EXPECT_TRUE(isSentinel(line));
 }
 
+// ---- filtering without adaptation ----
+
+#define LMS_NA_MEMBER(Name, S, T, O_, ts, tt, st)           \
+  struct Name {                                             \
+    using TS = S;                                           \
+    using TT = T;                                           \
+    using O = O_;                                           \
+    static constexpr auto initMr = kvo##tt##LmslInitMr;     \
+    static constexpr auto initDlyl = kvo##ts##LmslInitDlyl; \
+    static constexpr auto setDlyl = kvo##ts##LmslSetDlyl;   \
+    static constexpr auto na = kvo##st##LmslNa;             \
+    static constexpr auto bna = kvo##st##bLmslNa;           \
+    static constexpr const char* kName = #st;               \
+  };
+LMS_NA_MEMBER(NaS, float, float, float, s, s, s)
+LMS_NA_MEMBER(NaD, double, double, double, d, d, d)
+LMS_NA_MEMBER(NaC, CF, CF, CF, c, c, c)
+LMS_NA_MEMBER(NaZ, CD, CD, CD, z, z, z)
+LMS_NA_MEMBER(NaSC, float, CF, CF, s, c, sc)
+LMS_NA_MEMBER(NaCS, CF, float, CF, c, s, cs)
+LMS_NA_MEMBER(NaDZ, double, CD, CD, d, z, dz)
+LMS_NA_MEMBER(NaZD, CD, double, CD, z, d, zd)
+#undef LMS_NA_MEMBER
+
+template <class M>
+class LmsNa : public KvoTest {};
+using NaMembers = ::testing::Types<NaS, NaD, NaC, NaZ, NaSC, NaCS, NaDZ, NaZD>;
+TYPED_TEST_SUITE(LmsNa, NaMembers);
+
+// A block equals one-sample steps over the same inputs (the decimating block keeps every
+// downFactor-th output from downPhase on), outputs and line bit for bit; and both are the model's
+// filter without adaptation.
+TYPED_TEST(LmsNa, BlockEqualsSamplesAndTheModel) {
+  using M = TypeParam;
+  using TS = typename M::TS;
+  using TT = typename M::TT;
+  using O = typename M::O;
+  for (int down : {1, 3}) {
+    for (int taps : {1, 6, 21}) {
+      SCOPED_TRACE(taps * 10 + down);
+      std::vector<TT> h = random<TT>(taps, 20);
+      LmsTapState ts;
+      LmsDlyState a, b;
+      ASSERT_EQ(M::initMr(0, h.data(), taps, 0.1f, 0, 1, down, down - 1, &ts), KVO_StatusOk);
+      const int len = taps + 1 + (down > 1 ? down : 0);
+      std::vector<TS> lineA(len), lineB(len);
+      M::initDlyl(&ts, lineA.data(), 1, &a);
+      M::initDlyl(&ts, lineB.data(), 1, &b);
+      const std::vector<TS> hist = random<TS>(len - 1, 21);
+      M::setDlyl(&ts, hist.data(), &a);
+      M::setDlyl(&ts, hist.data(), &b);
+      Model<TS, TT> model{h, lineA, taps, 1, 1, 0, 0, 0};
+      constexpr int kIters = 40;
+      const std::vector<TS> in = random<TS>(kIters * down, 22);
+      std::vector<O> blockOut(kIters);
+      ASSERT_EQ(M::bna(&ts, &a, in.data(), blockOut.data(), kIters), KVO_StatusOk);
+      for (int n = 0; n < kIters * down; ++n) {
+        const O y = M::na(&ts, &b, in[n]);
+        LC want = 0;
+        for (int k = len - 1; k > 0; --k) model.x[k] = model.x[k - 1];
+        model.x[0] = in[n];
+        for (int i = 0; i < taps; ++i) want += wide(h[i]) * wide(model.x[i]);
+        expectNear(y, narrow<O>(want), model.bound());
+        if (n % down == down - 1) {
+          EXPECT_TRUE(sameBits(blockOut[n / down], y)) << n;
+        }
+      }
+      EXPECT_TRUE(sameBits(lineA, lineB));
+      EXPECT_TRUE(sameBits(lineB, model.x));
+    }
+  }
+  this->expectNoReport();
+}
+
+// A zero step makes the adaptive step a FIR step: same line, same output within rounding.
+TYPED_TEST(LmsMember, ZeroStepIsTheFirStep) {
+  using M = TypeParam;
+  using TS = typename M::TS;
+  using TT = typename M::TT;
+  std::vector<TT> h = random<TT>(13, 23);
+  LmsTapState ts;
+  LmsDlyState a, b;
+  M::init(0, h.data(), 13, 0, 0, 0, &ts);
+  std::vector<TS> lineA(13), lineB(13);
+  M::initDlyl(&ts, lineA.data(), 1, &a);
+  M::initDlyl(&ts, lineB.data(), 1, &b);
+  M::setDlyl(&ts, nullptr, &a);
+  M::setDlyl(&ts, nullptr, &b);
+  const std::vector<TS> in = random<TS>(30, 24);
+  Model<TS, TT> model{h, lineA, 13, 0, 1, 0, 0, 0};
+  for (const TS& x : in) {
+    const TT y = M::lmsl(&ts, &a, x, narrow<TT>({1, 1}));
+    const TT want = model.run(&x, 1, TT{}, false);
+    expectNear(y, want, model.bound());
+    LC viaFir = 0;
+    if constexpr (std::is_same_v<TS, float>) {
+      if constexpr (std::is_same_v<TT, float>) viaFir = wide(kvosLmslNa(&ts, &b, x));
+      if constexpr (std::is_same_v<TT, CF>) viaFir = wide(kvoscLmslNa(&ts, &b, x));
+    } else if constexpr (std::is_same_v<TS, double>) {
+      if constexpr (std::is_same_v<TT, double>) viaFir = wide(kvodLmslNa(&ts, &b, x));
+      if constexpr (std::is_same_v<TT, CD>) viaFir = wide(kvodzLmslNa(&ts, &b, x));
+    } else if constexpr (std::is_same_v<TS, CF>) {
+      viaFir = wide(kvocLmslNa(&ts, &b, x));
+    } else {
+      viaFir = wide(kvozLmslNa(&ts, &b, x));
+    }
+    EXPECT_LE(std::abs(viaFir - wide(y)), model.bound());
+  }
+  EXPECT_TRUE(sameBits(h, model.h));
+  EXPECT_TRUE(sameBits(lineA, lineB));
+  this->expectNoReport();
+}
+
 // ---- argument reports, in order ----
 
 struct ReportCase {
@@ -460,6 +573,10 @@ TEST_F(LmsReports, EveryCheckReportsInOrder) {
       {"kvozLmsGetErrVal", "Null buffer pointer", [&] { kvozLmsGetErrVal(nullptr); }},
       {"kvosLmsSetStep", "Null buffer pointer", [&] { kvosLmsSetStep(0, nullptr); }},
       {"kvoLmsFree", "Null buffer pointer", [] { kvoLmsFree(nullptr); }},
+      {"kvosLmslNa", "Null buffer pointer", [&] { kvosLmslNa(nullptr, &ds, 0); }},
+      {"kvozdbLmslNa", "Null buffer pointer",
+       [&] { kvozdbLmslNa(&ts, &ds, nullptr, reinterpret_cast<CD*>(out), 1); }},
+      {"kvosbLmslNa", "Invalid buffer length", [&] { kvosbLmslNa(&ts, &ds, in, out, 0); }},
   };
   for (const ReportCase& c : cases) {
     SCOPED_TRACE(c.func);
@@ -476,6 +593,9 @@ TEST_F(LmsReports, EveryCheckReportsInOrder) {
   kvosbLms(&st, nullptr, 0);
   this->expectReport(KVO_StatusBadArgument, "kvosbLms", "Null buffer pointer", "kvolmsh");
   kvoLmsFree(&st);
+  ds.isFilterMode = 0;
+  kvosbLmslNa(&ts, &ds, in, out, 1);
+  this->expectReport(KVO_StatusBadArgument, "kvosbLmslNa", "Not filter mode", "kvolmsl");
   this->expectNoReport();
 }
 

@@ -3,6 +3,7 @@
 
 #include "adaptive/lms.h"
 #include "frame/check.h"
+#include "kernels/filter/fir.h"
 #include "kvo.h"
 
 namespace {
@@ -89,6 +90,56 @@ std::int32_t q13Step(const LmsTapState* t) {
 void setQ13Step(LmsTapState* t, float step) {
   const std::int32_t q = kvo::lms::toQ13(step);
   std::memcpy(&t->step, &q, sizeof q);
+}
+
+// ---- filtering without adaptation: the FIR kernels on the same records ----
+
+namespace fir = kvo::kern::fir;
+
+// The FIR kernels read tapsLen entries of the line (a single sample) or keep its length
+// (a block); a record that does not hold that much is refused rather than read past.
+bool firFits(const Site& s, const LmsTapState* t, const LmsDlyState* d) {
+  return bool(Checks(s)
+                  .require(t->taps && d->dlyl, kNull)
+                  .require(t->tapsLen >= 1 && d->dlylLen >= t->tapsLen, kLength));
+}
+
+// Any record filters one sample at a time as a single-rate filter.
+template <class TS, class TT>
+fir::Out<TS, TT> lmslNa(const Site& s, const LmsTapState* t, LmsDlyState* d, TS samp) {
+  if (!Checks(s).require(t && d, kNull) || !firFits(s, t, d)) return {};
+  return fir::one(static_cast<const TT*>(t->taps), t->tapsLen, static_cast<TS*>(d->dlyl),
+                  d->dlylLen, samp);
+}
+
+// A multi-rate record decimates: numIters * downFactor inputs give numIters outputs.
+template <class TS, class TT>
+int blmslNa(const Site& s, const LmsTapState* t, LmsDlyState* d, const TS* in,
+            fir::Out<TS, TT>* out, int numIters) {
+  Checks c(s);
+  if (!c.require(t && d && in && out, kNull).require(numIters > 0, kLength) ||
+      !c.require(d->isFilterMode == 1, "Not filter mode")
+           .require(t->isFilterMode == 1, "Not filter mode") ||
+      !firFits(s, t, d)) {
+    return KVO_StatusBadArgument;
+  }
+  const auto* h = static_cast<const TT*>(t->taps);
+  auto* x = static_cast<TS*>(d->dlyl);
+  bool done;
+  if (t->isMultiRate) {
+    const fir::Rate rate{1, 0, t->downFactor, t->downPhase};
+    if (!c.require(rate.down >= 1 && rate.downPhase >= 0 && rate.downPhase < rate.down, kFactor)) {
+      return KVO_StatusBadArgument;
+    }
+    done = fir::blockMr(h, t->tapsLen, rate, x, d->dlylLen, in, out, numIters);
+  } else {
+    done = fir::block(h, t->tapsLen, x, d->dlylLen, in, out, numIters);
+  }
+  if (!done) {
+    s.report(KVO_StatusOutOfMemory, "Allocation failure");
+    return KVO_StatusOutOfMemory;
+  }
+  return KVO_StatusOk;
 }
 
 }  // namespace
@@ -324,5 +375,26 @@ KVO_API CD KVO_CALL kvodzbLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr, con
                                CD err) {
   return blmsl<double, CD>(KVO_SITE, tapStPtr, dlyStPtr, inSamps, err);
 }
+
+// ---- filtering without adaptation ----
+
+#define KVO_LMSL_NA(code, TS, TT, O)                                                          \
+  KVO_API O KVO_CALL kvo##code##LmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,    \
+                                       TS samp) {                                             \
+    return lmslNa<TS, TT>(KVO_SITE, tapStPtr, dlyStPtr, samp);                                \
+  }                                                                                           \
+  KVO_API int KVO_CALL kvo##code##bLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr, \
+                                          const TS* inSamps, O* outSamps, int numIters) {     \
+    return blmslNa<TS, TT>(KVO_SITE, tapStPtr, dlyStPtr, inSamps, outSamps, numIters);        \
+  }
+KVO_LMSL_NA(s, float, float, float)
+KVO_LMSL_NA(d, double, double, double)
+KVO_LMSL_NA(c, CF, CF, CF)
+KVO_LMSL_NA(z, CD, CD, CD)
+KVO_LMSL_NA(sc, float, CF, CF)
+KVO_LMSL_NA(cs, CF, float, CF)
+KVO_LMSL_NA(dz, double, CD, CD)
+KVO_LMSL_NA(zd, CD, double, CD)
+#undef KVO_LMSL_NA
 
 }  // extern "C"
