@@ -10,8 +10,8 @@
 //      the shift new samples enter, the last one as entry 0;
 //   3. the output is the sum of h[i] * x[outAt + i] over the new line, accumulated in double.
 // Steps 1 and 3 run in one pass over the taps (the output of a tap reads the old line one shift
-// further down), and the line moves once at the end. Sums run over 16 fixed double lanes folded in
-// a fixed order, so every instruction-set level gives the same bits.
+// further down), and the line moves once at the end. Sums run over 2 x 8 fixed double lanes folded
+// in a fixed order, so every instruction-set level gives the same bits.
 #pragma once
 
 #include <cstddef>

@@ -15,49 +15,62 @@ namespace {
 // Values of these wide vector types only reach functions of this file, which are inlined.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
-constexpr std::size_t kLanes = 16;
-typedef double D16 __attribute__((vector_size(kLanes * sizeof(double))));
-typedef float F16 __attribute__((vector_size(kLanes * sizeof(float))));
+constexpr std::size_t kLanes = 8;
+typedef double DV __attribute__((vector_size(kLanes * sizeof(double))));
+typedef float FV __attribute__((vector_size(kLanes * sizeof(float))));
 
+// A whole vector is one plain load or store; a part goes element by element, so no copy of a
+// variable size (a library call) sits in the loop.
 template <class R>
-KVO_KERNEL_INLINE D16 loadLanes(const R* p, std::size_t lanes) {
-  if constexpr (std::is_same_v<R, float>) {
-    F16 v{};
-    std::memcpy(&v, p, lanes * sizeof(float));
-    return __builtin_convertvector(v, D16);
+KVO_KERNEL_INLINE DV loadLanes(const R* p, std::size_t lanes) {
+  using V = std::conditional_t<std::is_same_v<R, float>, FV, DV>;
+  V v{};
+  if (lanes == kLanes) {
+    std::memcpy(&v, p, sizeof v);
   } else {
-    D16 v{};
-    std::memcpy(&v, p, lanes * sizeof(double));
+    for (std::size_t l = 0; l < lanes && l < kLanes; ++l) v[l] = p[l];
+  }
+  if constexpr (std::is_same_v<R, float>) {
+    return __builtin_convertvector(v, DV);
+  } else {
     return v;
   }
 }
 
 // Stores the lanes rounded to R and returns them as stored.
 template <class R>
-KVO_KERNEL_INLINE D16 storeLanes(R* p, const D16& v, std::size_t lanes) {
+KVO_KERNEL_INLINE DV storeLanes(R* p, const DV& v, std::size_t lanes) {
+  using V = std::conditional_t<std::is_same_v<R, float>, FV, DV>;
+  V f;
   if constexpr (std::is_same_v<R, float>) {
-    const F16 f = __builtin_convertvector(v, F16);
-    std::memcpy(p, &f, lanes * sizeof(float));
-    return __builtin_convertvector(f, D16);
+    f = __builtin_convertvector(v, FV);
   } else {
-    std::memcpy(p, &v, lanes * sizeof(double));
-    return v;
+    f = v;
+  }
+  if (lanes == kLanes) {
+    std::memcpy(p, &f, sizeof f);
+  } else {
+    for (std::size_t l = 0; l < lanes && l < kLanes; ++l) p[l] = f[l];
+  }
+  if constexpr (std::is_same_v<R, float>) {
+    return __builtin_convertvector(f, DV);
+  } else {
+    return f;
   }
 }
 
-KVO_KERNEL_INLINE D16 swapPairs(const D16& v) {
-  return __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+KVO_KERNEL_INLINE DV swapPairs(const DV& v) {
+  return __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6);
 }
-KVO_KERNEL_INLINE D16 duplicate(const D16& v) {
-  return __builtin_shufflevector(v, v, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
+KVO_KERNEL_INLINE DV duplicate(const DV& v) {
+  return __builtin_shufflevector(v, v, 0, 0, 1, 1, 2, 2, 3, 3);
 }
 
-// Halves added in a fixed order while the width stays at least `keep`.
-KVO_KERNEL_INLINE D16 fold(const D16& x, std::size_t keep) {
-  D16 v = x;
-  for (std::size_t w = kLanes / 2; w >= keep; w /= 2) {
-    for (std::size_t l = 0; l < w; ++l) v[l] += v[l + w];
-  }
+// Lanes l and l + w added for w = 4, 2 (and 1 unless keep is 2): the sums end in the low lanes.
+KVO_KERNEL_INLINE DV fold(const DV& x, std::size_t keep) {
+  DV v = x + __builtin_shufflevector(x, x, 4, 5, 6, 7, 0, 1, 2, 3);
+  v = v + __builtin_shufflevector(v, v, 2, 3, 0, 1, 6, 7, 4, 5);
+  if (keep == 1) v = v + __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6);
   return v;
 }
 
@@ -75,7 +88,7 @@ struct Kind {
 // The samples of `taps` taps from p on, lined up with the taps' lanes: real samples against
 // complex taps fill both lanes of a tap.
 template <class TS, class TT>
-KVO_KERNEL_INLINE D16 sampleLanes(const TS* p, std::size_t taps) {
+KVO_KERNEL_INLINE DV sampleLanes(const TS* p, std::size_t taps) {
   using K = Kind<TS, TT>;
   const auto* raw = reinterpret_cast<const typename K::S*>(p);
   if constexpr (K::kComplexTaps && !K::kComplexSamples) {
@@ -87,9 +100,9 @@ KVO_KERNEL_INLINE D16 sampleLanes(const TS* p, std::size_t taps) {
 
 // The adaptation constants, splatted over the lanes.
 struct Gains {
-  double keep;        // 1 - leak
-  double gre, gim;    // g = step * err
-  D16 keepV, g1, g2;  // lane factors, see adapt()
+  double keep;       // 1 - leak
+  double gre, gim;   // g = step * err
+  DV keepV, g1, g2;  // lane factors, see adapt()
 };
 
 template <class TS, class TT, class E>
@@ -120,7 +133,7 @@ Gains gains(float step, float leak, const E& err) {
 
 // keep * h + g * x (conjugated x for complex samples and taps), lane by lane.
 template <class TS, class TT>
-KVO_KERNEL_INLINE D16 adapt(const D16& h, const D16& x, const Gains& k) {
+KVO_KERNEL_INLINE DV adapt(const DV& h, const DV& x, const Gains& k) {
   if constexpr (kIsComplex<TT> && kIsComplex<TS>) {
     return k.keepV * h + (k.g1 * x + k.g2 * swapPairs(x));
   } else {
@@ -145,7 +158,7 @@ KVO_KERNEL_INLINE void adaptOne(TT& h, const TS& x, const Gains& k) {
 }
 
 struct Acc {
-  D16 a{}, b{};           // lane sums; b only for complex samples and taps
+  DV a{}, b{};            // lane sums; b only for complex samples and taps
   double re = 0, im = 0;  // taps whose output reads a new sample
 };
 
@@ -166,11 +179,11 @@ template <class TS, class TT>
 Out<TS, TT> result(const Acc& acc) {
   using O = Out<TS, TT>;
   if constexpr (kIsComplex<TT> && kIsComplex<TS>) {
-    const D16 a = fold(acc.a, 2), b = fold(acc.b, 1);
+    const DV a = fold(acc.a, 2), b = fold(acc.b, 1);
     using P = decltype(O::re);
     return {P(acc.re + (a[0] - a[1])), P(acc.im + b[0])};
   } else if constexpr (kIsComplex<TT>) {
-    const D16 a = fold(acc.a, 2);
+    const DV a = fold(acc.a, 2);
     using P = decltype(O::re);
     return {P(acc.re + a[0]), P(acc.im + a[1])};
   } else {
@@ -178,25 +191,49 @@ Out<TS, TT> result(const Acc& acc) {
   }
 }
 
-// Adapts taps [from, n) against adapt[i] and accumulates h[i] * old[i - from] (old entries of the
-// line that the new line holds one shift further up).
+// One chunk of `taps` taps (kFull: a whole chunk, so every copy has a constant size and becomes
+// a plain vector load or store).
+template <class TS, class TT, bool kAdapt, bool kFull>
+KVO_KERNEL_INLINE void chunk(typename Kind<TS, TT>::R* h, const TS* adaptX, const TS* outX,
+                             std::size_t taps, const Gains& k, Acc& acc) {
+  using K = Kind<TS, TT>;
+  const std::size_t n = kFull ? K::kChunk : taps;
+  const std::size_t lanes = n * K::kTapLanes;
+  DV hv = loadLanes(h, lanes);
+  if constexpr (kAdapt) {
+    hv = storeLanes(h, adapt<TS, TT>(hv, sampleLanes<TS, TT>(adaptX, n), k), lanes);
+  }
+  const DV xv = sampleLanes<TS, TT>(outX, n);
+  acc.a += hv * xv;
+  if constexpr (K::kComplexTaps && K::kComplexSamples) acc.b += hv * swapPairs(xv);
+}
+
+// Adapts taps [0, n) against adaptX[i] and accumulates h[i] * outX[i].
 template <class TS, class TT, bool kAdapt>
 KVO_KERNEL_INLINE void body(TT* h, const TS* adaptX, const TS* outX, std::size_t n, const Gains& k,
                             Acc& acc) {
   using K = Kind<TS, TT>;
   auto* raw = reinterpret_cast<typename K::R*>(h);
-  for (std::size_t i = 0; i < n; i += K::kChunk) {
-    const std::size_t taps = std::min(K::kChunk, n - i);
-    const std::size_t lanes = taps * K::kTapLanes;
-    D16 hv = loadLanes(raw + i * K::kTapLanes, lanes);
-    if constexpr (kAdapt) {
-      hv = storeLanes(raw + i * K::kTapLanes,
-                      adapt<TS, TT>(hv, sampleLanes<TS, TT>(adaptX + i, taps), k), lanes);
-    }
-    const D16 xv = sampleLanes<TS, TT>(outX + i, taps);
-    acc.a += hv * xv;
-    if constexpr (K::kComplexTaps && K::kComplexSamples) acc.b += hv * swapPairs(xv);
+  // Local sums and constants stay in registers through the loop; chunks alternate between two
+  // sets of sums (by position only, so every level adds in the same order).
+  Acc even, odd;
+  const Gains g = k;
+  constexpr std::size_t kStep = K::kChunk;
+  std::size_t i = 0;
+  for (; i + 2 * kStep <= n; i += 2 * kStep) {
+    chunk<TS, TT, kAdapt, true>(raw + i * K::kTapLanes, adaptX + i, outX + i, kStep, g, even);
+    chunk<TS, TT, kAdapt, true>(raw + (i + kStep) * K::kTapLanes, adaptX + i + kStep,
+                                outX + i + kStep, kStep, g, odd);
   }
+  if (i + kStep <= n) {
+    chunk<TS, TT, kAdapt, true>(raw + i * K::kTapLanes, adaptX + i, outX + i, kStep, g, even);
+    i += kStep;
+  }
+  if (i < n) {
+    chunk<TS, TT, kAdapt, false>(raw + i * K::kTapLanes, adaptX + i, outX + i, n - i, g, odd);
+  }
+  acc.a += even.a + odd.a;
+  acc.b += even.b + odd.b;
 }
 
 template <class TS, class TT, bool kAdapt>
@@ -212,11 +249,14 @@ Out<TS, TT> step(const Run<TS, TT>& r, const TS* in, const Gains& k) {
     if constexpr (kAdapt) adaptOne(h[i], x[s.adaptAt + i], k);
     accumulateOne(acc, h[i], in[s.shift - 1 - (s.outAt + i)]);
   }
-  body<TS, TT, kAdapt>(h + head, x + s.adaptAt + head, x + (s.outAt + head - s.shift),
-                       s.taps - head, k, acc);
+  if (head < s.taps) {
+    body<TS, TT, kAdapt>(h + head, x + s.adaptAt + head, x + (s.outAt + head - s.shift),
+                         s.taps - head, k, acc);
+  }
+  const Out<TS, TT> y = result<TS, TT>(acc);
   std::memmove(static_cast<void*>(x + s.shift), x, s.moved * sizeof(TS));
   for (std::size_t e = 0; e < s.shift; ++e) x[e] = in[s.shift - 1 - e];
-  return result<TS, TT>(acc);
+  return y;
 }
 
 template <class O>
