@@ -36,10 +36,11 @@ using Out = std::conditional_t<
     std::conditional_t<std::is_same_v<RealOf<TS>, float>, ComplexFloat, ComplexDouble>, RealOf<TS>>;
 
 // Multi-rate parameters (all 1, 0, 1, 0 for a single-rate filter).
+// (Free functions with internal linkage only: this header is compiled at every level.)
 struct Rate {
   int up = 1, upPhase = 0, down = 1, downPhase = 0;
-  bool single() const { return up == 1 && down == 1; }
 };
+KVO_KERNEL_INLINE bool isSingle(Rate r) { return r.up == 1 && r.down == 1; }
 
 // How a taps array is laid out.
 enum class TapOrder {
@@ -49,9 +50,11 @@ enum class TapOrder {
 };
 
 // Number of taps of branch p: floor(L/up), plus one when p < L mod up.
-inline int branchLen(int L, int up, int p) { return L / up + (p < L % up ? 1 : 0); }
+KVO_KERNEL_INLINE int branchLen(int L, int up, int p) { return L / up + (p < L % up ? 1 : 0); }
 // History a filter needs: L-1 inputs single-rate, ceil(L/up) multi-rate.
-inline int historyLen(int L, Rate r) { return r.single() ? L - 1 : (L + r.up - 1) / r.up; }
+KVO_KERNEL_INLINE int historyLen(int L, Rate r) {
+  return isSingle(r) ? L - 1 : (L + r.up - 1) / r.up;
+}
 
 // One entry of a multi-rate schedule: output j of a period (time j*down + downPhase).
 struct Phase {
@@ -141,10 +144,11 @@ template <Isa I>
 void runWK(const short* taps, int L, Rate r, const short* hist, int histLen, const short* in,
            std::int32_t* sums, int numIters);
 
-#define KVO_FOR_FIR_TYPES(X)                                                                      \
-  X(float, float)                                                                                 \
-  X(ComplexFloat, ComplexFloat)                                                                   \
-  X(float, ComplexFloat) X(ComplexFloat, float) X(double, double) X(ComplexDouble, ComplexDouble) \
+#define KVO_FOR_FIR_TYPES(X)                                               \
+  X(float, float)                                                          \
+  X(ComplexFloat, ComplexFloat)                                            \
+  X(float, ComplexFloat)                                                   \
+  X(ComplexFloat, float) X(double, double) X(ComplexDouble, ComplexDouble) \
       X(double, ComplexDouble) X(ComplexDouble, double)
 
 template <class TS, class TT>

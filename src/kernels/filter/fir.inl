@@ -299,6 +299,15 @@ KVO_KERNEL_INLINE std::int32_t hsumI(VI v) {
 KVO_KERNEL_INLINE VI zeroI() { return _mm_setzero_si128(); }
 #endif
 
+KVO_KERNEL_INLINE __m128i load8(const short* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+KVO_KERNEL_INLINE std::int32_t hsum8(__m128i v) {
+  v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0x4e));
+  v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0xb1));
+  return _mm_cvtsi128_si32(v);
+}
+
 // Sums of g[j]*x[c + j] for c = 0..3, j < len.
 KVO_KERNEL_INLINE void dot4(const short* g, const short* x, int len, std::int32_t* s) {
   VI a0 = zeroI(), a1 = zeroI(), a2 = zeroI(), a3 = zeroI();
@@ -311,6 +320,21 @@ KVO_KERNEL_INLINE void dot4(const short* g, const short* x, int len, std::int32_
     a3 = maddI(a3, t, loadI(x + j + 3));
   }
   std::int32_t r0 = hsumI(a0), r1 = hsumI(a1), r2 = hsumI(a2), r3 = hsumI(a3);
+  if (kShorts > 8 && j + 8 <= len) {
+    // Short filters and the remainder of long ones: eight taps at a time.
+    __m128i b0 = _mm_setzero_si128(), b1 = b0, b2 = b0, b3 = b0;
+    for (; j + 8 <= len; j += 8) {
+      const __m128i t = load8(g + j);
+      b0 = _mm_add_epi32(b0, _mm_madd_epi16(t, load8(x + j)));
+      b1 = _mm_add_epi32(b1, _mm_madd_epi16(t, load8(x + j + 1)));
+      b2 = _mm_add_epi32(b2, _mm_madd_epi16(t, load8(x + j + 2)));
+      b3 = _mm_add_epi32(b3, _mm_madd_epi16(t, load8(x + j + 3)));
+    }
+    r0 = wrapAdd(r0, hsum8(b0));
+    r1 = wrapAdd(r1, hsum8(b1));
+    r2 = wrapAdd(r2, hsum8(b2));
+    r3 = wrapAdd(r3, hsum8(b3));
+  }
   for (; j < len; ++j) {
     r0 = wrapAdd(r0, prod(g[j], x[j]));
     r1 = wrapAdd(r1, prod(g[j], x[j + 1]));
@@ -328,6 +352,11 @@ KVO_KERNEL_INLINE std::int32_t dot1(const short* g, const short* x, int len) {
   }
   for (; j + kShorts <= len; j += kShorts) a0 = maddI(a0, loadI(g + j), loadI(x + j));
   std::int32_t r = wrapAdd(hsumI(a0), hsumI(a1));
+  if (kShorts > 8 && j + 8 <= len) {
+    __m128i b = _mm_setzero_si128();
+    for (; j + 8 <= len; j += 8) b = _mm_add_epi32(b, _mm_madd_epi16(load8(g + j), load8(x + j)));
+    r = wrapAdd(r, hsum8(b));
+  }
   for (; j < len; ++j) r = wrapAdd(r, prod(g[j], x[j]));
   return r;
 }
@@ -384,7 +413,7 @@ void runWK(const short* taps, int L, Rate r, const short* hist, int histLen, con
   for (int i = 0; i < H; ++i) ext[i] = i + histLen - H >= 0 ? hist[i + histLen - H] : short{0};
   if (inCount > 0) std::memcpy(ext + H, in, inCount * sizeof(short));
   const short* x0 = ext + H;  // x0[m] is input m
-  if (r.single()) {
+  if (isSingle(r)) {
     // Output i: the reversed taps against x[i-L+1 .. i]; four outputs per pass.
     const std::size_t n = static_cast<std::size_t>(numIters);
     std::size_t i = 0;
