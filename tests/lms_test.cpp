@@ -389,17 +389,21 @@ TYPED_TEST(LmsMember, RefusesLinesThatDoNotFit) {
 
 // ---- filtering without adaptation ----
 
-#define LMS_NA_MEMBER(Name, S, T, O_, ts, tt, st)           \
-  struct Name {                                             \
-    using TS = S;                                           \
-    using TT = T;                                           \
-    using O = O_;                                           \
-    static constexpr auto initMr = kvo##tt##LmslInitMr;     \
-    static constexpr auto initDlyl = kvo##ts##LmslInitDlyl; \
-    static constexpr auto setDlyl = kvo##ts##LmslSetDlyl;   \
-    static constexpr auto na = kvo##st##LmslNa;             \
-    static constexpr auto bna = kvo##st##bLmslNa;           \
-    static constexpr const char* kName = #st;               \
+#define LMS_NA_MEMBER(Name, S, T, O_, ts, tt, st)              \
+  struct Name {                                                \
+    using TS = S;                                              \
+    using TT = T;                                              \
+    using O = O_;                                              \
+    static constexpr auto initMr = kvo##tt##LmslInitMr;        \
+    static constexpr auto initDlyl = kvo##ts##LmslInitDlyl;    \
+    static constexpr auto setDlyl = kvo##ts##LmslSetDlyl;      \
+    static constexpr auto na = kvo##st##LmslNa;                \
+    static constexpr auto bna = kvo##st##bLmslNa;              \
+    static constexpr auto firInitMr = kvo##tt##FirlInitMr;     \
+    static constexpr auto firInitDlyl = kvo##ts##FirlInitDlyl; \
+    static constexpr auto firSetDlyl = kvo##ts##FirlSetDlyl;   \
+    static constexpr auto bfirl = kvo##st##bFirl;              \
+    static constexpr const char* kName = #st;                  \
   };
 LMS_NA_MEMBER(NaS, float, float, float, s, s, s)
 LMS_NA_MEMBER(NaD, double, double, double, d, d, d)
@@ -457,6 +461,43 @@ TYPED_TEST(LmsNa, BlockEqualsSamplesAndTheModel) {
       EXPECT_TRUE(sameBits(lineA, lineB));
       EXPECT_TRUE(sameBits(lineB, model.x));
     }
+  }
+  this->expectNoReport();
+}
+
+// The non-adapting block is the FIR filter's block on a FIR record over the same taps and
+// history: outputs and line bit for bit, single-rate and decimating.
+TYPED_TEST(LmsNa, EqualsTheFirFilter) {
+  using M = TypeParam;
+  using TS = typename M::TS;
+  using TT = typename M::TT;
+  using O = typename M::O;
+  for (int down : {1, 2}) {
+    constexpr int kTaps = 10, kIters = 30;
+    std::vector<TT> h = random<TT>(kTaps, 25), firTaps = h;
+    LmsTapState ts;
+    LmsDlyState ds;
+    FirTapState ft;
+    FirDlyState fd;
+    M::initMr(0, h.data(), kTaps, 0.1f, 0, 0, down, down - 1, &ts);
+    ASSERT_EQ(M::firInitMr(firTaps.data(), kTaps, 1, 0, down, down - 1, &ft), KVO_StatusOk);
+    // A non-adaptive single-rate LMS line is as long as the FIR line; the decimating one has
+    // downFactor more entries, which the FIR filter carries along as older history.
+    const int len = kTaps + (down > 1 ? down : 0);
+    std::vector<TS> line(len), firLine(kTaps);
+    M::initDlyl(&ts, line.data(), 0, &ds);
+    ASSERT_EQ(ds.dlylLen, len);
+    M::firInitDlyl(&ft, firLine.data(), &fd);
+    const std::vector<TS> hist = random<TS>(len, 26);
+    M::setDlyl(&ts, hist.data() + (len - (ds.dlylLen - 1)), &ds);
+    const int firCount = down > 1 ? kTaps : kTaps - 1;
+    M::firSetDlyl(&ft, hist.data() + (len - firCount), &fd);
+    const std::vector<TS> in = random<TS>(kIters * down, 27);
+    std::vector<O> got(kIters), want(kIters);
+    ASSERT_EQ(M::bna(&ts, &ds, in.data(), got.data(), kIters), KVO_StatusOk);
+    ASSERT_EQ(M::bfirl(&ft, &fd, in.data(), want.data(), kIters), KVO_StatusOk);
+    EXPECT_TRUE(sameBits(got, want)) << down;
+    EXPECT_TRUE(sameBits(std::vector<TS>(line.begin(), line.begin() + kTaps), firLine)) << down;
   }
   this->expectNoReport();
 }
