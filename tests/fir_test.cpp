@@ -129,6 +129,29 @@ TEST(FirKernel, MatchesTheTimeLineAtEveryLevel) {
 #undef KVO_CHECK_TYPES
 }
 
+// The 16-bit sums of the time line: exact products of the taps (natural order) and samples added
+// modulo 2^32, the history (oldest first) before the inputs.
+template <class Tap>
+std::vector<std::int32_t> shortSums(const std::vector<Tap>& h, fir::Rate r,
+                                    const std::vector<short>& hist, const std::vector<short>& in,
+                                    int numIters) {
+  const int H = fir::historyLen(int(h.size()), r);
+  std::vector<std::int32_t> sums(std::size_t(numIters) * r.up);
+  for (std::size_t j = 0; j < sums.size(); ++j) {
+    const long t = long(j) * r.down + r.downPhase;
+    std::uint32_t s = 0;
+    for (long k = 0; k < long(h.size()); ++k) {
+      const long u = t - k - r.upPhase;
+      const long m = u >= 0 ? u / r.up : -((-u + r.up - 1) / r.up);
+      if (m * r.up != u) continue;
+      const short x = m < 0 ? (m >= -H ? hist[H + m] : 0) : in[m];
+      s += std::uint32_t(std::int32_t(h[k]) * x);
+    }
+    sums[j] = std::int32_t(s);
+  }
+  return sums;
+}
+
 // 16-bit sums: the exact products added modulo 2^32, taps in the grouped reversed order.
 TEST(FirKernel, ShortSumsWrapExactly) {
   std::mt19937 gen(7);
@@ -144,19 +167,7 @@ TEST(FirKernel, ShortSumsWrapExactly) {
     std::vector<short> hist(H), in(static_cast<std::size_t>(c.numIters) * c.r.down);
     for (auto& v : hist) v = static_cast<short>(gen());
     for (auto& v : in) v = -32768;
-    std::vector<std::int32_t> want(static_cast<std::size_t>(c.numIters) * c.r.up);
-    for (std::size_t j = 0; j < want.size(); ++j) {
-      const long t = static_cast<long>(j) * c.r.down + c.r.downPhase;
-      std::uint32_t s = 0;
-      for (long k = 0; k < c.L; ++k) {
-        const long u = t - k - c.r.upPhase;
-        const long m = u >= 0 ? u / c.r.up : -((-u + c.r.up - 1) / c.r.up);
-        if (m * c.r.up != u) continue;
-        const short x = m < 0 ? (m >= -H ? hist[H + m] : 0) : in[m];
-        s += static_cast<std::uint32_t>(std::int32_t{h[k]} * x);
-      }
-      want[j] = static_cast<std::int32_t>(s);
-    }
+    const auto want = shortSums(h, c.r, hist, in, c.numIters);
     forEachIsa([&] {
       std::vector<std::int32_t> sums(want.size());
       fir::runW(hq.data(), c.L, c.r, hist.data(), H, in.data(), sums.data(), c.numIters);
@@ -179,7 +190,6 @@ struct Elem;
     static constexpr auto getTaps = kvo##P##FirlGetTaps;   \
     static constexpr auto setDlyl = kvo##P##FirlSetDlyl;   \
     static constexpr auto getDlyl = kvo##P##FirlGetDlyl;   \
-    static constexpr auto hInit = kvo##P##FirInit;         \
     static constexpr auto hSetTaps = kvo##P##FirSetTaps;   \
     static constexpr auto hGetTaps = kvo##P##FirGetTaps;   \
     static constexpr auto hSetDlyl = kvo##P##FirSetDlyl;   \
@@ -394,6 +404,11 @@ void checkHigh() {
     std::vector<TT> taps(c.L);
     Elem<TT>::hGetTaps(&st, taps.data());
     for (int i = 0; i < c.L; ++i) EXPECT_TRUE(sameBits(taps[i], h[i])) << i;
+    // Set brings the record back to the start: the same outputs again.
+    Elem<TT>::hSetTaps(h.data(), &st);
+    Elem<TS>::hSetDlyl(hist.data(), &st);
+    F::bfir(&st, in.data(), got.data(), c.numIters);
+    for (std::size_t i = 0; i < got.size(); ++i) ASSERT_TRUE(sameBits(got[i], want[i])) << i;
     kvoFirFree(&st);
 
     if (fir::isSingle(c.r)) {
@@ -432,7 +447,7 @@ TEST_F(FirHigh, LifecycleAndDefaults) {
   expectNoReport();
   kvoFirFree(&st);
   expectReport(KVO_StatusBadArgument, "kvoFirkvoFree", "Must have been initialized", "kvofirh");
-  short d[2] = {0, 0};
+  short d[3] = {0, 0, 0};  // ceil(3 / 1) samples of history
   EXPECT_EQ(kvowFirInitMr(h, 3, d, 1, 0, 2, 1, &st), 0);
   kvoFirFree(&st);
   expectNoReport();
@@ -539,19 +554,7 @@ TEST_F(FirShort, ExactAgainstTheRules) {
       std::vector<short> hist(H + 1), in(std::size_t(c.numIters) * c.r.down);
       for (auto& v : hist) v = short(gen());
       for (auto& v : in) v = short(gen());
-      std::vector<std::int32_t> sums(std::size_t(c.numIters) * c.r.up);
-      for (std::size_t j = 0; j < sums.size(); ++j) {
-        const long t = long(j) * c.r.down + c.r.downPhase;
-        std::uint32_t s = 0;
-        for (long k = 0; k < c.L; ++k) {
-          const long u = t - k - c.r.upPhase;
-          const long m = u >= 0 ? u / c.r.up : -((-u + c.r.up - 1) / c.r.up);
-          if (m * c.r.up != u) continue;
-          const short x = m < 0 ? (m >= -H ? hist[H + m] : 0) : in[m];
-          s += std::uint32_t(hq[k] * x);
-        }
-        sums[j] = std::int32_t(s);
-      }
+      const auto sums = shortSums(hq, c.r, hist, in, c.numIters);
       int wantFactor = sc.factor;
       const auto want = refScale(sums, n, sc.mode, &wantFactor);
 

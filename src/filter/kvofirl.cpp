@@ -5,6 +5,7 @@
 // first; the caller's form of the delay line is oldest first, so Set and Get reverse it.
 #include <cstring>
 
+#include "filter/firlrecord.h"
 #include "frame/check.h"
 #include "kernels/filter/fir.h"
 #include "kvo.h"
@@ -55,41 +56,24 @@ int setTaps(const Site& s, const T* tapVals, FirTapState* tapStPtr) {
 }
 
 template <class T>
-void initRecord(T* taps, int tapsLen, fir::Rate r, FirTapState* tapStPtr) {
-  tapStPtr->taps = taps;
-  tapStPtr->tapsLen = tapsLen;
-  tapStPtr->upFactor = r.up;
-  tapStPtr->upPhase = r.upPhase;
-  tapStPtr->downFactor = r.down;
-  tapStPtr->downPhase = r.downPhase;
-  tapStPtr->isMultiRate = r.up > 1 || r.down > 1 ? 1 : 0;
-  tapStPtr->isFilterMode = 0;
-  tapStPtr->tapsFactor = 0;
-}
-
-template <class T>
 int init(const Site& s, T* taps, int tapsLen, FirTapState* tapStPtr) {
   if (!Checks(s)
            .require(taps && tapStPtr, kNullBuffer)
            .require(tapsLen >= 1, "Invalid array length")) {
     return KVO_StatusBadArgument;
   }
-  initRecord(taps, tapsLen, fir::Rate{}, tapStPtr);
+  kvo::firlrecord::init(taps, tapsLen, fir::Rate{}, tapStPtr);
   return setTaps(s, taps, tapStPtr);
 }
 
 template <class T>
 int initMr(const Site& s, T* taps, int tapsLen, int upFactor, int upPhase, int downFactor,
            int downPhase, FirTapState* tapStPtr) {
-  if (!Checks(s)
-           .require(taps && tapStPtr, kNullBuffer)
-           .require(tapsLen >= 1, "Invalid array length")
-           .require(upPhase >= 0 && downPhase >= 0, "Invalid phase value")
-           .require(upFactor > upPhase, "Invalid factor value")
-           .require(downFactor > downPhase, "Invalid factor value")) {
+  const fir::Rate r{upFactor, upPhase, downFactor, downPhase};
+  if (!kvo::firlrecord::rateChecks(Checks(s), taps && tapStPtr, kNullBuffer, tapsLen, r)) {
     return KVO_StatusBadArgument;
   }
-  initRecord(taps, tapsLen, fir::Rate{upFactor, upPhase, downFactor, downPhase}, tapStPtr);
+  kvo::firlrecord::init(taps, tapsLen, r, tapStPtr);
   return setTaps(s, taps, tapStPtr);
 }
 
@@ -98,11 +82,7 @@ int initDlyl(const Site& s, const FirTapState* tapStPtr, T* dlyl, FirDlyState* d
   if (!Checks(s).notNull(dlyl, kNullBuffer).require(dlyStPtr && tapStPtr, kNullBuffer)) {
     return KVO_StatusBadArgument;
   }
-  dlyStPtr->dlyl = dlyl;
-  dlyStPtr->dlylLen = tapStPtr->isMultiRate
-                          ? (tapStPtr->tapsLen + tapStPtr->upFactor - 1) / tapStPtr->upFactor
-                          : tapStPtr->tapsLen;
-  dlyStPtr->isFilterMode = 0;
+  kvo::firlrecord::initDlyl(tapStPtr, dlyl, dlyStPtr);
   return KVO_StatusOk;
 }
 

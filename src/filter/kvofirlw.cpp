@@ -5,6 +5,7 @@
 // (multi-rate). The delay line is oldest first in both forms.
 #include <cstring>
 
+#include "filter/firlrecord.h"
 #include "frame/check.h"
 #include "kernels/filter/fir.h"
 #include "kvo.h"
@@ -56,18 +57,6 @@ int setTaps(const Site& s, const float* tapVals, FirTapState* tapStPtr) {
   return KVO_StatusOk;
 }
 
-void initRecord(float* taps, int tapsLen, fir::Rate r, FirTapState* tapStPtr) {
-  tapStPtr->taps = taps;
-  tapStPtr->tapsLen = tapsLen;
-  tapStPtr->upFactor = r.up;
-  tapStPtr->upPhase = r.upPhase;
-  tapStPtr->downFactor = r.down;
-  tapStPtr->downPhase = r.downPhase;
-  tapStPtr->isMultiRate = r.up > 1 || r.down > 1 ? 1 : 0;
-  tapStPtr->isFilterMode = 0;
-  tapStPtr->tapsFactor = 0;
-}
-
 // The common checks of the two filtering entries.
 Checks& recordChecks(Checks& c, const FirTapState* tapStPtr, const FirDlyState* dlyStPtr) {
   return c.notNull(tapStPtr, kNullTap)
@@ -89,20 +78,17 @@ KVO_API int KVO_CALL kvowFirlInit(float* taps, int tapsLen, FirTapState* tapStPt
            .require(tapsLen >= 1, "Invalid array length")) {
     return KVO_StatusBadArgument;
   }
-  initRecord(taps, tapsLen, fir::Rate{}, tapStPtr);
+  kvo::firlrecord::init(taps, tapsLen, fir::Rate{}, tapStPtr);
   return setTaps(KVO_SITE, taps, tapStPtr);
 }
 
 KVO_API int KVO_CALL kvowFirlInitMr(float* taps, int tapsLen, int upFactor, int upPhase,
                                     int downFactor, int downPhase, FirTapState* tapStPtr) {
-  if (!KVO_CHECKS.require(taps && tapStPtr, kNullTap)
-           .require(tapsLen >= 1, "Invalid array length")
-           .require(upPhase >= 0 && downPhase >= 0, "Invalid phase value")
-           .require(upFactor > upPhase, "Invalid factor value")
-           .require(downFactor > downPhase, "Invalid factor value")) {
+  const fir::Rate r{upFactor, upPhase, downFactor, downPhase};
+  if (!kvo::firlrecord::rateChecks(KVO_CHECKS, taps && tapStPtr, kNullTap, tapsLen, r)) {
     return KVO_StatusBadArgument;
   }
-  initRecord(taps, tapsLen, fir::Rate{upFactor, upPhase, downFactor, downPhase}, tapStPtr);
+  kvo::firlrecord::init(taps, tapsLen, r, tapStPtr);
   return setTaps(KVO_SITE, taps, tapStPtr);
 }
 
@@ -111,11 +97,7 @@ KVO_API int KVO_CALL kvowFirlInitDlyl(const FirTapState* tapStPtr, short* dlyl,
   if (!KVO_CHECKS.notNull(dlyl, kNullDly).require(dlyStPtr && tapStPtr, kNullBuffer)) {
     return KVO_StatusBadArgument;
   }
-  dlyStPtr->dlyl = dlyl;
-  dlyStPtr->dlylLen = tapStPtr->isMultiRate
-                          ? (tapStPtr->tapsLen + tapStPtr->upFactor - 1) / tapStPtr->upFactor
-                          : tapStPtr->tapsLen;
-  dlyStPtr->isFilterMode = 0;
+  kvo::firlrecord::initDlyl(tapStPtr, dlyl, dlyStPtr);
   return KVO_StatusOk;
 }
 
