@@ -83,7 +83,6 @@ std::vector<T> random(std::size_t n, unsigned seed, double scale = 1) {
     static constexpr auto hInit = kvo##st##LmsInit;         \
     static constexpr auto hInitMr = kvo##st##LmsInitMr;     \
     static constexpr auto lms = kvo##st##Lms;               \
-    static constexpr auto blms = kvo##st##bLms;             \
     static constexpr auto lmsDes = kvo##st##LmsDes;         \
     static constexpr auto blmsDes = kvo##st##bLmsDes;       \
     static constexpr auto hGetTaps = kvo##tt##LmsGetTaps;   \
@@ -403,7 +402,6 @@ TYPED_TEST(LmsMember, RefusesLinesThatDoNotFit) {
     static constexpr auto firInitDlyl = kvo##ts##FirlInitDlyl; \
     static constexpr auto firSetDlyl = kvo##ts##FirlSetDlyl;   \
     static constexpr auto bfirl = kvo##st##bFirl;              \
-    static constexpr const char* kName = #st;                  \
   };
 LMS_NA_MEMBER(NaS, float, float, float, s, s, s)
 LMS_NA_MEMBER(NaD, double, double, double, d, d, d)

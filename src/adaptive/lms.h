@@ -74,7 +74,9 @@ inline int lineLength(const LmsTapState* t, bool adaptive) {
 // Taps in the caller's order; nothing moves when the destination is the taps array itself.
 template <class T>
 void getTaps(const Site& s, LmsTapState* t, T* out) {
-  if (!Checks(s).require(t && out && t->taps, kNull).require(t->tapsLen >= 1, kLength)) return;
+  if (!Checks(s).require(t && out && t->taps, kNull) ||
+      !Checks(s).require(t->tapsLen >= 1, kLength))
+    return;
   if (out != t->taps) std::memcpy(static_cast<void*>(out), t->taps, t->tapsLen * sizeof(T));
   t->isFilterMode = 0;
 }
@@ -82,7 +84,7 @@ void getTaps(const Site& s, LmsTapState* t, T* out) {
 template <class T>
 int setTaps(const Site& s, const T* in, LmsTapState* t) {
   Checks c(s);
-  if (!c.require(t && t->taps, kNull).require(t->tapsLen >= 1, kLength)) {
+  if (!c.require(t && t->taps, kNull) || !c.require(t->tapsLen >= 1, kLength)) {
     return KVO_StatusBadArgument;
   }
   if (!in) {
@@ -96,7 +98,9 @@ int setTaps(const Site& s, const T* in, LmsTapState* t) {
 
 // The 16-bit taps as floats. In place the array turns back into floats, which needs the Q13 form.
 inline void getTapsShort(const Site& s, LmsTapState* t, float* out) {
-  if (!Checks(s).require(t && out && t->taps, kNull).require(t->tapsLen >= 1, kLength)) return;
+  if (!Checks(s).require(t && out && t->taps, kNull) ||
+      !Checks(s).require(t->tapsLen >= 1, kLength))
+    return;
   auto* q = static_cast<std::int32_t*>(t->taps);
   if (static_cast<void*>(out) == t->taps) {
     if (!t->isFilterMode) {
@@ -114,7 +118,7 @@ inline void getTapsShort(const Site& s, LmsTapState* t, float* out) {
 }
 
 inline int setTapsShort(const Site& s, const float* in, LmsTapState* t) {
-  if (!Checks(s).require(t && t->taps, kNull).require(t->tapsLen >= 1, kLength)) {
+  if (!Checks(s).require(t && t->taps, kNull) || !Checks(s).require(t->tapsLen >= 1, kLength)) {
     return KVO_StatusBadArgument;
   }
   auto* q = static_cast<std::int32_t*>(t->taps);
@@ -149,7 +153,8 @@ void reverse(T* v, int n) {
 
 template <class T>
 void getDlyl(const Site& s, const LmsTapState* t, LmsDlyState* d, T* out) {
-  if (!Checks(s).require(t && d && out && d->dlyl, kNull).require(d->dlylLen >= 1, kLength)) {
+  if (!Checks(s).require(t && d && out && d->dlyl, kNull) ||
+      !Checks(s).require(d->dlylLen >= 1, kLength)) {
     return;
   }
   auto* x = static_cast<T*>(d->dlyl);
@@ -168,7 +173,8 @@ void getDlyl(const Site& s, const LmsTapState* t, LmsDlyState* d, T* out) {
 
 template <class T>
 int setDlyl(const Site& s, const LmsTapState* t, const T* in, LmsDlyState* d) {
-  if (!Checks(s).require(t && d && d->dlyl, kNull).require(d->dlylLen >= 1, kLength)) {
+  if (!Checks(s).require(t && d && d->dlyl, kNull) ||
+      !Checks(s).require(d->dlylLen >= 1, kLength)) {
     return KVO_StatusBadArgument;
   }
   auto* x = static_cast<T*>(d->dlyl);
