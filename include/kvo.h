@@ -1387,13 +1387,310 @@ KVO_API int KVO_CALL kvodFirBandstop(double rLowFreq, double rHighFreq, double* 
  * Low-level LMS filter
  * ---------------------------------------------------------------------------------------------- */
 
-/* [lmsl] */
+/* An adaptive transversal filter on caller-owned arrays. The taps record begins with the fields of
+ * FirTapState up to isFilterMode, and the delay-line record with those of FirDlyState, so the
+ * non-adapting forms run the low-level FIR filter on the same records. The delay line is kept
+ * newest first (entry 0 newest); Get/SetDlyl exchange it oldest first.
+ *
+ * The 16-bit filter (w) keeps its taps as 32-bit integers in Q13 (value times 8192) and its step
+ * as a Q13 32-bit integer held in the 32 bits of `step` (read it with kvowLmslGetStep). */
+typedef struct {
+  void* taps;       /* the caller's taps array, used in place */
+  int tapsLen;      /* at least 1 */
+  int upFactor;     /* always 1 */
+  int upPhase;      /* always 0 */
+  int downFactor;   /* decimation factor of the block step (1 unless set by InitMr) */
+  int downPhase;    /* 0 <= downPhase < downFactor */
+  int isMultiRate;  /* 1 when downFactor >= 2 */
+  int isFilterMode; /* 1 while the taps array holds the filter's form */
+  float leak;       /* leakage: each adaptation scales the taps by 1 - leak first */
+  float step;       /* adaptation step (w: Q13 integer, see above) */
+  int errDly;       /* error delay in samples, at least 0 */
+  int lmsType;      /* the caller's code, kept unchanged */
+} LmsTapState;
+
+typedef struct {
+  void* dlyl;       /* the caller's delay-line array, used in place */
+  int dlylLen;      /* tapsLen, + errDly when adaptive, + downFactor for a multi-rate record */
+  int isFilterMode; /* 1 while the array holds the filter's (newest-first) order */
+  int isAdaptive;
+} LmsDlyState;
+
+KVO_API int KVO_CALL kvosLmslInit(int lmsType, float* taps, int tapsLen, float step, float leak,
+                                  int errDly, LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvodLmslInit(int lmsType, double* taps, int tapsLen, float step, float leak,
+                                  int errDly, LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvocLmslInit(int lmsType, ComplexFloat* taps, int tapsLen, float step,
+                                  float leak, int errDly, LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvozLmslInit(int lmsType, ComplexDouble* taps, int tapsLen, float step,
+                                  float leak, int errDly, LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvosLmslInitMr(int lmsType, float* taps, int tapsLen, float step, float leak,
+                                    int errDly, int downFactor, int downPhase,
+                                    LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvodLmslInitMr(int lmsType, double* taps, int tapsLen, float step,
+                                    float leak, int errDly, int downFactor, int downPhase,
+                                    LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvocLmslInitMr(int lmsType, ComplexFloat* taps, int tapsLen, float step,
+                                    float leak, int errDly, int downFactor, int downPhase,
+                                    LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvozLmslInitMr(int lmsType, ComplexDouble* taps, int tapsLen, float step,
+                                    float leak, int errDly, int downFactor, int downPhase,
+                                    LmsTapState* tapStPtr);
+/* Converts the float taps in place to Q13 integers, which then stay the filter's taps. */
+KVO_API int KVO_CALL kvowLmslInit(int lmsType, float* taps, int tapsLen, float step, int errDly,
+                                  LmsTapState* tapStPtr);
+
+KVO_API int KVO_CALL kvosLmslInitDlyl(const LmsTapState* tapStPtr, float* dlyl, int isAdaptive,
+                                      LmsDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvodLmslInitDlyl(const LmsTapState* tapStPtr, double* dlyl, int isAdaptive,
+                                      LmsDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvocLmslInitDlyl(const LmsTapState* tapStPtr, ComplexFloat* dlyl,
+                                      int isAdaptive, LmsDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvozLmslInitDlyl(const LmsTapState* tapStPtr, ComplexDouble* dlyl,
+                                      int isAdaptive, LmsDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvowLmslInitDlyl(const LmsTapState* tapStPtr, short* dlyl,
+                                      LmsDlyState* dlyStPtr);
+
+/* Step and leak of every float record (s, d, c, z, sc, dz). */
+KVO_API float KVO_CALL kvosLmslGetStep(const LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvosLmslSetStep(float step, LmsTapState* tapStPtr);
+KVO_API float KVO_CALL kvosLmslGetLeak(const LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvosLmslSetLeak(float leak, LmsTapState* tapStPtr);
+KVO_API float KVO_CALL kvowLmslGetStep(const LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvowLmslSetStep(float step, LmsTapState* tapStPtr);
+
+KVO_API void KVO_CALL kvosLmslGetTaps(LmsTapState* tapStPtr, float* outTaps);
+KVO_API void KVO_CALL kvodLmslGetTaps(LmsTapState* tapStPtr, double* outTaps);
+KVO_API void KVO_CALL kvocLmslGetTaps(LmsTapState* tapStPtr, ComplexFloat* outTaps);
+KVO_API void KVO_CALL kvozLmslGetTaps(LmsTapState* tapStPtr, ComplexDouble* outTaps);
+KVO_API int KVO_CALL kvosLmslSetTaps(const float* inTaps, LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvodLmslSetTaps(const double* inTaps, LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvocLmslSetTaps(const ComplexFloat* inTaps, LmsTapState* tapStPtr);
+KVO_API int KVO_CALL kvozLmslSetTaps(const ComplexDouble* inTaps, LmsTapState* tapStPtr);
+KVO_API void KVO_CALL kvowLmslGetTaps(LmsTapState* tapStPtr, float* outTaps);
+KVO_API int KVO_CALL kvowLmslSetTaps(const float* inTaps, LmsTapState* tapStPtr);
+
+KVO_API void KVO_CALL kvosLmslGetDlyl(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                      float* outDlyl);
+KVO_API void KVO_CALL kvodLmslGetDlyl(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                      double* outDlyl);
+KVO_API void KVO_CALL kvocLmslGetDlyl(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                      ComplexFloat* outDlyl);
+KVO_API void KVO_CALL kvozLmslGetDlyl(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                      ComplexDouble* outDlyl);
+KVO_API void KVO_CALL kvowLmslGetDlyl(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                      short* outDlyl);
+KVO_API int KVO_CALL kvosLmslSetDlyl(const LmsTapState* tapStPtr, const float* inDlyl,
+                                     LmsDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvodLmslSetDlyl(const LmsTapState* tapStPtr, const double* inDlyl,
+                                     LmsDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvocLmslSetDlyl(const LmsTapState* tapStPtr, const ComplexFloat* inDlyl,
+                                     LmsDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvozLmslSetDlyl(const LmsTapState* tapStPtr, const ComplexDouble* inDlyl,
+                                     LmsDlyState* dlyStPtr);
+KVO_API int KVO_CALL kvowLmslSetDlyl(const LmsTapState* tapStPtr, const short* inDlyl,
+                                     LmsDlyState* dlyStPtr);
+
+/* One sample in, one output; err is the error of the previous output. */
+KVO_API float KVO_CALL kvosLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr, float samp,
+                                float err);
+KVO_API double KVO_CALL kvodLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr, double samp,
+                                 double err);
+KVO_API ComplexFloat KVO_CALL kvocLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                       ComplexFloat samp, ComplexFloat err);
+KVO_API ComplexDouble KVO_CALL kvozLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                        ComplexDouble samp, ComplexDouble err);
+KVO_API ComplexFloat KVO_CALL kvoscLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr, float samp,
+                                        ComplexFloat err);
+KVO_API ComplexDouble KVO_CALL kvodzLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                         double samp, ComplexDouble err);
+KVO_API short KVO_CALL kvowLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr, short samp,
+                                short err);
+
+/* downFactor samples in (oldest first), one output. */
+KVO_API float KVO_CALL kvosbLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                 const float* inSamps, float err);
+KVO_API double KVO_CALL kvodbLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                  const double* inSamps, double err);
+KVO_API ComplexFloat KVO_CALL kvocbLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                        const ComplexFloat* inSamps, ComplexFloat err);
+KVO_API ComplexDouble KVO_CALL kvozbLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                         const ComplexDouble* inSamps, ComplexDouble err);
+KVO_API ComplexFloat KVO_CALL kvoscbLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                         const float* inSamps, ComplexFloat err);
+KVO_API ComplexDouble KVO_CALL kvodzbLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                          const double* inSamps, ComplexDouble err);
+
+/* Filtering without adaptation: the FIR filter on the same records. */
+KVO_API float KVO_CALL kvosLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                  float samp);
+KVO_API double KVO_CALL kvodLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                   double samp);
+KVO_API ComplexFloat KVO_CALL kvocLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                         ComplexFloat samp);
+KVO_API ComplexDouble KVO_CALL kvozLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                          ComplexDouble samp);
+KVO_API ComplexFloat KVO_CALL kvoscLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                          float samp);
+KVO_API ComplexFloat KVO_CALL kvocsLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                          ComplexFloat samp);
+KVO_API ComplexDouble KVO_CALL kvodzLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                           double samp);
+KVO_API ComplexDouble KVO_CALL kvozdLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                           ComplexDouble samp);
+KVO_API int KVO_CALL kvosbLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                 const float* inSamps, float* outSamps, int numIters);
+KVO_API int KVO_CALL kvodbLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                 const double* inSamps, double* outSamps, int numIters);
+KVO_API int KVO_CALL kvocbLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                 const ComplexFloat* inSamps, ComplexFloat* outSamps,
+                                 int numIters);
+KVO_API int KVO_CALL kvozbLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                 const ComplexDouble* inSamps, ComplexDouble* outSamps,
+                                 int numIters);
+KVO_API int KVO_CALL kvoscbLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                  const float* inSamps, ComplexFloat* outSamps, int numIters);
+KVO_API int KVO_CALL kvocsbLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                  const ComplexFloat* inSamps, ComplexFloat* outSamps,
+                                  int numIters);
+KVO_API int KVO_CALL kvodzbLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                  const double* inSamps, ComplexDouble* outSamps, int numIters);
+KVO_API int KVO_CALL kvozdbLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr,
+                                  const ComplexDouble* inSamps, ComplexDouble* outSamps,
+                                  int numIters);
 
 /* ------------------------------------------------------------------------------------------------
  * High-level LMS filter
  * ---------------------------------------------------------------------------------------------- */
 
-/* [lms] */
+/* An adaptive filter in one record whose arrays the library allocates (kvoLmsFree releases them).
+ * The record is a taps record, a delay-line record and the last error: &state->tapSt and
+ * &state->dlySt may be passed to every low-level LMS operation. errVal holds the error in the
+ * taps' type: member s for s, d for d, c for c and sc, z for z and dz. */
+typedef struct {
+  LmsTapState tapSt;
+  LmsDlyState dlySt;
+  union {
+    float s;
+    double d;
+    ComplexFloat c;
+    ComplexDouble z;
+  } errVal;
+} LmsState;
+
+KVO_API int KVO_CALL kvosLmsInit(int lmsType, const float* taps, int tapsLen, const float* dlyl,
+                                 float step, float leak, int errDly, LmsState* statePtr);
+KVO_API int KVO_CALL kvodLmsInit(int lmsType, const double* taps, int tapsLen, const double* dlyl,
+                                 float step, float leak, int errDly, LmsState* statePtr);
+KVO_API int KVO_CALL kvocLmsInit(int lmsType, const ComplexFloat* taps, int tapsLen,
+                                 const ComplexFloat* dlyl, float step, float leak, int errDly,
+                                 LmsState* statePtr);
+KVO_API int KVO_CALL kvozLmsInit(int lmsType, const ComplexDouble* taps, int tapsLen,
+                                 const ComplexDouble* dlyl, float step, float leak, int errDly,
+                                 LmsState* statePtr);
+KVO_API int KVO_CALL kvoscLmsInit(int lmsType, const ComplexFloat* taps, int tapsLen,
+                                  const float* dlyl, float step, float leak, int errDly,
+                                  LmsState* statePtr);
+KVO_API int KVO_CALL kvodzLmsInit(int lmsType, const ComplexDouble* taps, int tapsLen,
+                                  const double* dlyl, float step, float leak, int errDly,
+                                  LmsState* statePtr);
+KVO_API int KVO_CALL kvosLmsInitMr(int lmsType, const float* taps, int tapsLen, const float* dlyl,
+                                   float step, float leak, int errDly, int downFactor,
+                                   int downPhase, LmsState* statePtr);
+KVO_API int KVO_CALL kvodLmsInitMr(int lmsType, const double* taps, int tapsLen,
+                                   const double* dlyl, float step, float leak, int errDly,
+                                   int downFactor, int downPhase, LmsState* statePtr);
+KVO_API int KVO_CALL kvocLmsInitMr(int lmsType, const ComplexFloat* taps, int tapsLen,
+                                   const ComplexFloat* dlyl, float step, float leak, int errDly,
+                                   int downFactor, int downPhase, LmsState* statePtr);
+KVO_API int KVO_CALL kvozLmsInitMr(int lmsType, const ComplexDouble* taps, int tapsLen,
+                                   const ComplexDouble* dlyl, float step, float leak, int errDly,
+                                   int downFactor, int downPhase, LmsState* statePtr);
+KVO_API int KVO_CALL kvoscLmsInitMr(int lmsType, const ComplexFloat* taps, int tapsLen,
+                                    const float* dlyl, float step, float leak, int errDly,
+                                    int downFactor, int downPhase, LmsState* statePtr);
+KVO_API int KVO_CALL kvodzLmsInitMr(int lmsType, const ComplexDouble* taps, int tapsLen,
+                                    const double* dlyl, float step, float leak, int errDly,
+                                    int downFactor, int downPhase, LmsState* statePtr);
+KVO_API void KVO_CALL kvoLmsFree(LmsState* statePtr);
+
+/* The caller's error, as in kvo?Lmsl and kvo?bLmsl. */
+KVO_API float KVO_CALL kvosLms(LmsState* statePtr, float samp, float err);
+KVO_API double KVO_CALL kvodLms(LmsState* statePtr, double samp, double err);
+KVO_API ComplexFloat KVO_CALL kvocLms(LmsState* statePtr, ComplexFloat samp, ComplexFloat err);
+KVO_API ComplexDouble KVO_CALL kvozLms(LmsState* statePtr, ComplexDouble samp,
+                                       ComplexDouble err);
+KVO_API ComplexFloat KVO_CALL kvoscLms(LmsState* statePtr, float samp, ComplexFloat err);
+KVO_API ComplexDouble KVO_CALL kvodzLms(LmsState* statePtr, double samp, ComplexDouble err);
+KVO_API float KVO_CALL kvosbLms(LmsState* statePtr, const float* inSamps, float err);
+KVO_API double KVO_CALL kvodbLms(LmsState* statePtr, const double* inSamps, double err);
+KVO_API ComplexFloat KVO_CALL kvocbLms(LmsState* statePtr, const ComplexFloat* inSamps,
+                                       ComplexFloat err);
+KVO_API ComplexDouble KVO_CALL kvozbLms(LmsState* statePtr, const ComplexDouble* inSamps,
+                                        ComplexDouble err);
+KVO_API ComplexFloat KVO_CALL kvoscbLms(LmsState* statePtr, const float* inSamps,
+                                        ComplexFloat err);
+KVO_API ComplexDouble KVO_CALL kvodzbLms(LmsState* statePtr, const double* inSamps,
+                                         ComplexDouble err);
+
+/* The desired output instead of the error: adapt with the stored error, filter, store d - y. */
+KVO_API float KVO_CALL kvosLmsDes(LmsState* statePtr, float samp, float desired);
+KVO_API double KVO_CALL kvodLmsDes(LmsState* statePtr, double samp, double desired);
+KVO_API ComplexFloat KVO_CALL kvocLmsDes(LmsState* statePtr, ComplexFloat samp,
+                                         ComplexFloat desired);
+KVO_API ComplexDouble KVO_CALL kvozLmsDes(LmsState* statePtr, ComplexDouble samp,
+                                          ComplexDouble desired);
+KVO_API ComplexFloat KVO_CALL kvoscLmsDes(LmsState* statePtr, float samp, ComplexFloat desired);
+KVO_API ComplexDouble KVO_CALL kvodzLmsDes(LmsState* statePtr, double samp,
+                                           ComplexDouble desired);
+KVO_API int KVO_CALL kvosbLmsDes(LmsState* statePtr, const float* inSamps, const float* desSamps,
+                                 float* outSamps, int numIters);
+KVO_API int KVO_CALL kvodbLmsDes(LmsState* statePtr, const double* inSamps,
+                                 const double* desSamps, double* outSamps, int numIters);
+KVO_API int KVO_CALL kvocbLmsDes(LmsState* statePtr, const ComplexFloat* inSamps,
+                                 const ComplexFloat* desSamps, ComplexFloat* outSamps,
+                                 int numIters);
+KVO_API int KVO_CALL kvozbLmsDes(LmsState* statePtr, const ComplexDouble* inSamps,
+                                 const ComplexDouble* desSamps, ComplexDouble* outSamps,
+                                 int numIters);
+KVO_API int KVO_CALL kvoscbLmsDes(LmsState* statePtr, const float* inSamps,
+                                  const ComplexFloat* desSamps, ComplexFloat* outSamps,
+                                  int numIters);
+KVO_API int KVO_CALL kvodzbLmsDes(LmsState* statePtr, const double* inSamps,
+                                  const ComplexDouble* desSamps, ComplexDouble* outSamps,
+                                  int numIters);
+
+/* Taps by the taps' type, the delay line by the samples' type (an sc state: kvocLmsGetTaps and
+ * kvosLmsGetDlyl). */
+KVO_API void KVO_CALL kvosLmsGetTaps(LmsState* statePtr, float* outTaps);
+KVO_API int KVO_CALL kvosLmsSetTaps(const float* inTaps, LmsState* statePtr);
+KVO_API void KVO_CALL kvodLmsGetTaps(LmsState* statePtr, double* outTaps);
+KVO_API int KVO_CALL kvodLmsSetTaps(const double* inTaps, LmsState* statePtr);
+KVO_API void KVO_CALL kvocLmsGetTaps(LmsState* statePtr, ComplexFloat* outTaps);
+KVO_API int KVO_CALL kvocLmsSetTaps(const ComplexFloat* inTaps, LmsState* statePtr);
+KVO_API void KVO_CALL kvozLmsGetTaps(LmsState* statePtr, ComplexDouble* outTaps);
+KVO_API int KVO_CALL kvozLmsSetTaps(const ComplexDouble* inTaps, LmsState* statePtr);
+KVO_API void KVO_CALL kvosLmsGetDlyl(LmsState* statePtr, float* outDlyl);
+KVO_API int KVO_CALL kvosLmsSetDlyl(const float* inDlyl, LmsState* statePtr);
+KVO_API void KVO_CALL kvodLmsGetDlyl(LmsState* statePtr, double* outDlyl);
+KVO_API int KVO_CALL kvodLmsSetDlyl(const double* inDlyl, LmsState* statePtr);
+KVO_API void KVO_CALL kvocLmsGetDlyl(LmsState* statePtr, ComplexFloat* outDlyl);
+KVO_API int KVO_CALL kvocLmsSetDlyl(const ComplexFloat* inDlyl, LmsState* statePtr);
+KVO_API void KVO_CALL kvozLmsGetDlyl(LmsState* statePtr, ComplexDouble* outDlyl);
+KVO_API int KVO_CALL kvozLmsSetDlyl(const ComplexDouble* inDlyl, LmsState* statePtr);
+KVO_API float KVO_CALL kvosLmsGetErrVal(const LmsState* statePtr);
+KVO_API int KVO_CALL kvosLmsSetErrVal(float err, LmsState* statePtr);
+KVO_API double KVO_CALL kvodLmsGetErrVal(const LmsState* statePtr);
+KVO_API int KVO_CALL kvodLmsSetErrVal(double err, LmsState* statePtr);
+KVO_API ComplexFloat KVO_CALL kvocLmsGetErrVal(const LmsState* statePtr);
+KVO_API int KVO_CALL kvocLmsSetErrVal(ComplexFloat err, LmsState* statePtr);
+KVO_API ComplexDouble KVO_CALL kvozLmsGetErrVal(const LmsState* statePtr);
+KVO_API int KVO_CALL kvozLmsSetErrVal(ComplexDouble err, LmsState* statePtr);
+/* Step and leak of every float state. */
+KVO_API float KVO_CALL kvosLmsGetStep(const LmsState* statePtr);
+KVO_API int KVO_CALL kvosLmsSetStep(float step, LmsState* statePtr);
+KVO_API float KVO_CALL kvosLmsGetLeak(const LmsState* statePtr);
+KVO_API int KVO_CALL kvosLmsSetLeak(float leak, LmsState* statePtr);
 
 /* ------------------------------------------------------------------------------------------------
  * Convolution
