@@ -189,12 +189,29 @@ KVO_KERNEL_INLINE VD lnFloat(VD x) {
   return lnSpecials(x, e * kLn2 + s * p);
 }
 
-// Float data run in double lanes: as many floats at a time as the register holds doubles.
+// Float data run in double lanes: as many floats at a time as the register holds doubles. The
+// conversions are spelt out: GCC 12 splits the generic ones into halves and reassembles them.
+KVO_KERNEL_INLINE VD widen(VFHalf x) {
+#if defined(__AVX512F__)
+  return (VD)_mm512_cvtps_pd((__m256)x);
+#elif defined(__AVX__)
+  return (VD)_mm256_cvtps_pd((__m128)x);
+#else
+  return __builtin_convertvector(x, VD);
+#endif
+}
+KVO_KERNEL_INLINE VFHalf narrow(VD x) {
+#if defined(__AVX512F__)
+  return (VFHalf)_mm512_cvtpd_ps((__m512d)x);
+#elif defined(__AVX__)
+  return (VFHalf)_mm256_cvtpd_ps((__m256d)x);
+#else
+  return __builtin_convertvector(x, VFHalf);
+#endif
+}
 template <class F>
 void mapFloats(const float* s, float* d, std::size_t n, F f) {
-  lanes::map<VFHalf>(s, d, n, [f](VFHalf x) {
-    return __builtin_convertvector(f(__builtin_convertvector(x, VD)), VFHalf);
-  });
+  lanes::map<VFHalf>(s, d, n, [f](VFHalf x) { return narrow(f(widen(x))); });
 }
 
 }  // namespace
