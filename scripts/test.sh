@@ -34,8 +34,9 @@ if [ "${KVO_I686:-1}" != 0 ]; then
     -DCMAKE_BUILD_TYPE=Release
   cmake --build build/i686 -j"$jobs"
   # Emulation is some twenty times slower: the exhaustive 16-bit sweeps, identical code on both
-  # targets, run natively only.
-  GTEST_FILTER='-*Exhaustive*' ctest --test-dir build/i686 --output-on-failure
+  # targets, run natively only. qemu-i386 on these hosts never returns from creating a thread, so
+  # the tests that start threads run natively and in the Windows suite only.
+  GTEST_FILTER='-*Exhaustive*:*Thread*' ctest --test-dir build/i686 --output-on-failure
 fi
 
 case "${KVO_WINDOWS:-1}" in
