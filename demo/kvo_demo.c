@@ -48,7 +48,8 @@ static int parse(int argc, char** argv, Options* o) {
   o->taps = 127;
   o->seed = 1998;
   o->svg = "kvo-demo.svg";
-  for (i = 1; i < argc; ++i) {
+  /* Options come in pairs: a name and its value. */
+  for (i = 1; i < argc; i += 2) {
     const char* a = argv[i];
     const char* v = i + 1 < argc ? argv[i + 1] : NULL;
     if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
@@ -68,7 +69,6 @@ static int parse(int argc, char** argv, Options* o) {
       o->svg = v;
     else
       break;
-    ++i;
   }
   if (i < argc || o->length < 4 * segLen || !(o->cutoff > 0 && o->cutoff < 0.125) || o->taps < 3 ||
       o->taps > 4095) {
