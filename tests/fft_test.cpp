@@ -186,13 +186,16 @@ void complexSuite() {
       checkComplex<C>(order, KVO_Forw, true);
       checkComplex<C>(order, KVO_Inv, true);
     }
-    for (int order : {14, 16, 18}) checkComplex<C>(order, KVO_Forw, false);
+    for (int order : {14, 16, 18}) {
+      if (!kvotest::emulated()) checkComplex<C>(order, KVO_Forw, false);
+    }
   });
   for (int order : {13, 14, 15, 16}) {
+    if (order > 14 && kvotest::emulated()) break;
     checkComplex<C>(order, KVO_Forw, true);
     checkComplex<C>(order, KVO_Inv, true);
   }
-  checkComplex<C>(20, KVO_Inv, false);
+  if (!kvotest::emulated()) checkComplex<C>(20, KVO_Inv, false);
   EXPECT_EQ(kvoGetErrStatus(), 0);
   kvocFreeTwdTbls();
   kvozFreeTwdTbls();
@@ -323,6 +326,7 @@ void realSuite() {
     }
   });
   for (int order : {14, 15, 16, 18}) {
+    if (order > 14 && kvotest::emulated()) break;
     checkReal<C>(order, KVO_Forw);
     checkReal<C>(order, KVO_Inv);
   }

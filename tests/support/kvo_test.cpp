@@ -1,5 +1,7 @@
 #include "support/kvo_test.h"
 
+#include <cstdlib>
+
 namespace kvotest {
 
 std::vector<Report>& reports() {
@@ -8,6 +10,8 @@ std::vector<Report>& reports() {
 }
 
 void clearReports() { reports().clear(); }
+
+bool emulated() { return std::getenv("KVO_TEST_EMULATED") != nullptr; }
 
 int KVO_CALL captureReport(int status, const char* funcName, const char* message,
                            const char* fileName, int line) {

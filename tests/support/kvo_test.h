@@ -64,6 +64,10 @@ bool isSentinel(const std::vector<T>& v) {
   return true;
 }
 
+// True in the 32-bit run under user-mode emulation (KVO_TEST_EMULATED), where long-double
+// references run a hundred times slower: the largest sizes are left to the native runs.
+bool emulated();
+
 // Runs `body` once for every instruction-set level this processor has.
 template <class F>
 void forEachIsa(F body) {
