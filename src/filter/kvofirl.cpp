@@ -146,6 +146,8 @@ template <class TS, class TT>
 fir::Out<TS, TT> firl(const Site& s, const FirTapState* tapStPtr, FirDlyState* dlyStPtr, TS samp) {
   if (!Checks(s)
            .require(tapStPtr && dlyStPtr, kNullBuffer)
+           // A record that never went through Init has no arrays to filter with.
+           .require(tapStPtr && dlyStPtr && tapStPtr->taps && dlyStPtr->dlyl, kNullBuffer)
            .require(tapStPtr && tapStPtr->isMultiRate == 0, "MultiRate filter")) {
     return {};
   }
