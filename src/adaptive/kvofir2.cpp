@@ -155,7 +155,13 @@ void filterW(const kvo::Site& site, const short* src, int cols, int rows, const 
   short* taps = field + pw * ph;
   for (std::size_t i = 0; i < nk; ++i) {
     const double v = std::ldexp(double(kernel[nk - 1 - i]), e);
-    taps[i] = static_cast<short>(static_cast<std::int32_t>(v < 0 ? v - 0.5 : v + 0.5));
+    const double r = v < 0 ? v - 0.5 : v + 0.5;
+    // NaN and values past 32 bits have no integer; they are taken as 0 and the nearest bound.
+    const std::int32_t q = !(r == r) ? 0
+                           : r >= 2147483647.0 ? INT32_MAX
+                           : r <= -2147483648.0 ? INT32_MIN
+                                                : static_cast<std::int32_t>(r);
+    taps[i] = static_cast<short>(q);
   }
   const int top = kRows - 1 - kRows / 2, left = kCols - 1 - kCols / 2;
   std::memset(field, 0, sizeof(short) * pw * ph);
