@@ -157,8 +157,8 @@ void filterW(const kvo::Site& site, const short* src, int cols, int rows, const 
     const double v = std::ldexp(double(kernel[nk - 1 - i]), e);
     const double r = v < 0 ? v - 0.5 : v + 0.5;
     // NaN and values past 32 bits have no integer; they are taken as 0 and the nearest bound.
-    const std::int32_t q = !(r == r) ? 0
-                           : r >= 2147483647.0 ? INT32_MAX
+    const std::int32_t q = !(r == r)            ? 0
+                           : r >= 2147483647.0  ? INT32_MAX
                            : r <= -2147483648.0 ? INT32_MIN
                                                 : static_cast<std::int32_t>(r);
     taps[i] = static_cast<short>(q);
