@@ -80,15 +80,15 @@ std::size_t stateSize(St s) {
   case St::T:            \
     return sizeof(T);
     KVO_ADV_STATE(FirTapState)
-    KVO_ADV_STATE(FirDlyState) KVO_ADV_STATE(FirState) KVO_ADV_STATE(IirTapState)
-        KVO_ADV_STATE(IirDlyState) KVO_ADV_STATE(IirState) KVO_ADV_STATE(LmsTapState)
-            KVO_ADV_STATE(LmsDlyState) KVO_ADV_STATE(LmsState) KVO_ADV_STATE(WtState)
-                KVO_ADV_STATE(GoertzState) KVO_ADV_STATE(GoertzStateDouble) KVO_ADV_STATE(ToneState)
-                    KVO_ADV_STATE(TrnglState) KVO_ADV_STATE(RandUniState)
-                        KVO_ADV_STATE(RandGausState) KVO_ADV_STATE(WRandUniState)
-                            KVO_ADV_STATE(WRandGausState)
+    KVO_ADV_STATE(FirDlyState)
+    KVO_ADV_STATE(FirState) KVO_ADV_STATE(IirTapState) KVO_ADV_STATE(IirDlyState)
+        KVO_ADV_STATE(IirState) KVO_ADV_STATE(LmsTapState) KVO_ADV_STATE(LmsDlyState)
+            KVO_ADV_STATE(LmsState) KVO_ADV_STATE(WtState) KVO_ADV_STATE(GoertzState)
+                KVO_ADV_STATE(GoertzStateDouble) KVO_ADV_STATE(ToneState) KVO_ADV_STATE(TrnglState)
+                    KVO_ADV_STATE(RandUniState) KVO_ADV_STATE(RandGausState)
+                        KVO_ADV_STATE(WRandUniState) KVO_ADV_STATE(WRandGausState)
 #undef KVO_ADV_STATE
-                                case St::None : break;
+                            case St::None : break;
   }
   return 0;
 }
@@ -134,6 +134,7 @@ bool usingRedzones() {
 #endif
 }
 
+#ifndef KVO_ADV_ASAN
 namespace {
 struct Mapping {
   void* base;
@@ -144,6 +145,7 @@ std::map<void*, Mapping>& mappings() {
   return m;
 }
 }  // namespace
+#endif
 
 void* guardedAlloc(std::size_t bytes, bool atStart) {
 #ifdef KVO_ADV_ASAN
@@ -205,7 +207,11 @@ Call::~Call() {
   const std::size_t before = reports().size();
   const int status = kvoGetErrStatus();
   for (auto it = overwritten_.rbegin(); it != overwritten_.rend(); ++it) {
-    std::memcpy(buf_[it->first], it->second.data(), it->second.size());
+    // A call that accepted the replaced record (an Init) made it live: release that one too.
+    if (std::memcmp(buf_[it->param], it->written.data(), it->written.size()) != 0) {
+      releaseRecord(row_->params[it->param].state, buf_[it->param]);
+    }
+    std::memcpy(buf_[it->param], it->valid.data(), it->valid.size());
   }
   for (auto& [s, rec] : records_) releaseRecord(s, rec);
   reports().resize(std::min(before, reports().size()));
@@ -403,7 +409,9 @@ void Call::fillSpecial() {
 
 void Call::setRecord(int i, const void* bytes, std::size_t n) {
   const auto* b = static_cast<const unsigned char*>(buf_[i]);
-  overwritten_.push_back({i, std::vector<unsigned char>(b, b + n)});
+  const auto* w = static_cast<const unsigned char*>(bytes);
+  overwritten_.push_back(
+      {i, std::vector<unsigned char>(b, b + n), std::vector<unsigned char>(w, w + n)});
   std::memcpy(buf_[i], bytes, n);
 }
 

@@ -165,7 +165,11 @@ class Call {
   void* block_ = nullptr;                      // a block for kvoFree that was not handed over
   std::vector<std::pair<St, void*>> records_;  // records this call prepared, for release
   std::vector<std::unique_ptr<Call>> steps_;   // the Init calls that prepared them
-  std::vector<std::pair<int, std::vector<unsigned char>>> overwritten_;  // records' valid bytes
+  struct Overwrite {
+    int param;
+    std::vector<unsigned char> valid, written;
+  };
+  std::vector<Overwrite> overwritten_;  // records a variant replaced, with their valid bytes
 };
 
 std::string formatResult(const Row& row, const Slot& r);
