@@ -4,6 +4,7 @@
 // pages, or the sanitizers' redzones) and report only from the library's modules. (Data-dependent
 // reports after the work make "a failed call changes nothing" a property of the driver's chosen
 // data, which the adversarial driver checks.)
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -76,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             : p.kind == K::Flags || p.kind == K::ScaleMode ? in.word()
                                                            : r % 70 - 2;
       const bool invalidOrder = p.kind == K::Order && (a.i < 0 || a.i > 31);
-      const bool huge = a.i > kCap && p.kind != K::Order;
+      const bool isUnsigned = std::strcmp(p.ctype, "unsigned int") == 0;
+      const bool huge = (a.i > kCap || (isUnsigned && a.i < 0)) && p.kind != K::Order;
       if (huge || (!c.resize(kCap) && !invalidOrder)) a = before;
     } else if (p.kind == K::Val && op % 8 >= 6) {
       in.take(&a, sizeof(double) * 2);
