@@ -59,15 +59,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Row& row = kTable[pick % kTableSize];
   Call c(row, in.byte() & 1);
   if (!c.prepare()) return 0;
+  std::vector<int> nulls;
+  std::vector<std::pair<int, unsigned char>> records;
   for (int i = 0; i < row.nparams; ++i) {
     const Param& p = row.params[i];
     const std::uint8_t op = in.byte();
     Slot& a = c.arg(i);
     const Slot before = a;
+    // Null pointers and replaced records come after the integers: element counts read them.
     if (op % 8 == 4 && p.kind != K::Fn && p.kind != K::Block &&
         (p.kind == K::In || p.kind == K::Out || p.kind == K::ScaleFactor || p.kind == K::State ||
          p.kind == K::Str)) {
-      a.p = nullptr;
+      nulls.push_back(i);
     } else if (isInt(p.kind) && op % 8 >= 5) {
       const std::uint8_t r = in.byte();
       // Raw values stay small enough for the arrays to follow them; orders past 12 only make
@@ -83,11 +86,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (p.kind == K::Val && op % 8 >= 6) {
       in.take(&a, sizeof(double) * 2);
     } else if (p.kind == K::State && op % 8 == 5) {
-      std::vector<unsigned char> bytes(stateSize(p.state), stateHasMark(p.state) ? in.byte() : 0);
-      c.setRecord(i, bytes.data(), bytes.size());
+      records.push_back({i, stateHasMark(p.state) ? in.byte() : 0});
     }
   }
   c.resize(kCap);
+  for (auto [i, byte] : records) {
+    std::vector<unsigned char> bytes(stateSize(row.params[i].state), byte);
+    c.setRecord(i, bytes.data(), bytes.size());
+  }
+  for (int i : nulls) c.arg(i).p = nullptr;
   // The rest of the input is the arrays' data, in argument order.
   for (int i = 0; i < row.nparams; ++i) {
     const Param& p = row.params[i];
