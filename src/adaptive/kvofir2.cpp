@@ -182,9 +182,12 @@ void filterW(const kvo::Site& site, const short* src, int cols, int rows, const 
     // Scaled back by 2^-e (right shifts round toward minus infinity). Left shifts beyond 32
     // change no 16-bit result any more, so they stop there.
     std::int64_t* out = wide + std::size_t(r) * cols;
+    // Right shifts of 32-bit sums past 63 give what 63 gives (0 or -1).
     const int up = -e < 32 ? -e : 32;
+    const int down = e < 63 ? e : 63;
     for (int c = 0; c < cols; ++c) {
-      out[c] = e >= 0 ? std::int64_t{acc[c]} >> e : std::int64_t{acc[c]} * (std::int64_t{1} << up);
+      out[c] =
+          e >= 0 ? std::int64_t{acc[c]} >> down : std::int64_t{acc[c]} * (std::int64_t{1} << up);
     }
   }
   kvo::kvoScaleLongsToShorts(wide, dst, static_cast<int>(n), scaleMode, scaleFactor);
