@@ -17,6 +17,14 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$" OR (WIN32 AND CMAKE_SIZEOF_VOID
   list(APPEND KVO_FP_FLAGS -msse2 -mfpmath=sse)
 endif()
 
+if(KVO_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "KVO_FUZZ needs clang (libFuzzer)")
+  endif()
+  # Coverage for the fuzzer's guidance in every object; the fuzz target links libFuzzer itself.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(KVO_SANITIZE)
   set(KVO_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
                           -fno-omit-frame-pointer)

@@ -16,12 +16,15 @@ ctest --test-dir build/release --output-on-failure
 # What a user does on day one: install to a fresh prefix, build an application both ways.
 scripts/consumer.sh build/release
 
-# The sanitizer build also takes KVO_ISA from the environment, so it can run the suite per level.
+# The sanitizer build also takes KVO_ISA from the environment, so it can run the suite per level,
+# and carries the fuzzer's coverage: after its tests (the adversarial driver among them) the fuzz
+# target over every export runs for KVO_FUZZ_SECONDS (default 60).
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVO_SANITIZE=ON -DKVO_ENV_ISA=ON \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+  -DKVO_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/sanitize --output-on-failure
+scripts/fuzz.sh "${KVO_FUZZ_SECONDS:-60}"
 
 # The reference pages: any Doxygen warning fails.
 scripts/docs.sh build/docs

@@ -155,7 +155,13 @@ void filterW(const kvo::Site& site, const short* src, int cols, int rows, const 
   short* taps = field + pw * ph;
   for (std::size_t i = 0; i < nk; ++i) {
     const double v = std::ldexp(double(kernel[nk - 1 - i]), e);
-    taps[i] = static_cast<short>(static_cast<std::int32_t>(v < 0 ? v - 0.5 : v + 0.5));
+    const double r = v < 0 ? v - 0.5 : v + 0.5;
+    // NaN and values past 32 bits have no integer; they are taken as 0 and the nearest bound.
+    const std::int32_t q = !(r == r)            ? 0
+                           : r >= 2147483647.0  ? INT32_MAX
+                           : r <= -2147483648.0 ? INT32_MIN
+                                                : static_cast<std::int32_t>(r);
+    taps[i] = static_cast<short>(q);
   }
   const int top = kRows - 1 - kRows / 2, left = kCols - 1 - kCols / 2;
   std::memset(field, 0, sizeof(short) * pw * ph);
@@ -176,9 +182,12 @@ void filterW(const kvo::Site& site, const short* src, int cols, int rows, const 
     // Scaled back by 2^-e (right shifts round toward minus infinity). Left shifts beyond 32
     // change no 16-bit result any more, so they stop there.
     std::int64_t* out = wide + std::size_t(r) * cols;
+    // Right shifts of 32-bit sums past 63 give what 63 gives (0 or -1).
     const int up = -e < 32 ? -e : 32;
+    const int down = e < 63 ? e : 63;
     for (int c = 0; c < cols; ++c) {
-      out[c] = e >= 0 ? std::int64_t{acc[c]} >> e : std::int64_t{acc[c]} * (std::int64_t{1} << up);
+      out[c] =
+          e >= 0 ? std::int64_t{acc[c]} >> down : std::int64_t{acc[c]} * (std::int64_t{1} << up);
     }
   }
   kvo::kvoScaleLongsToShorts(wide, dst, static_cast<int>(n), scaleMode, scaleFactor);

@@ -43,7 +43,10 @@ int historyCount(const FirTapState* t, const FirDlyState* d) {
 
 template <class T>
 int setTaps(const Site& s, const T* tapVals, FirTapState* tapStPtr) {
-  if (!Checks(s).notNull(tapStPtr, kNullBuffer)) return KVO_StatusBadArgument;
+  // A record that never went through Init has no storage to write.
+  if (!Checks(s).notNull(tapStPtr, kNullBuffer).require(tapStPtr && tapStPtr->taps, kNullBuffer)) {
+    return KVO_StatusBadArgument;
+  }
   T* store = static_cast<T*>(tapStPtr->taps);
   const std::size_t bytes = sizeof(T) * static_cast<std::size_t>(tapStPtr->tapsLen);
   if (tapVals == nullptr) {
@@ -104,7 +107,10 @@ int getTaps(const Site& s, FirTapState* tapStPtr, T* tapVals) {
 
 template <class T>
 int setDlyl(const Site& s, const FirTapState* tapStPtr, const T* dlylVals, FirDlyState* dlyStPtr) {
-  if (!Checks(s).notNull(dlyStPtr, kNullBuffer).notNull(tapStPtr, kNullBuffer)) {
+  if (!Checks(s)
+           .notNull(dlyStPtr, kNullBuffer)
+           .notNull(tapStPtr, kNullBuffer)
+           .require(dlyStPtr && dlyStPtr->dlyl, kNullBuffer)) {
     return KVO_StatusBadArgument;
   }
   T* store = static_cast<T*>(dlyStPtr->dlyl);
@@ -146,6 +152,8 @@ template <class TS, class TT>
 fir::Out<TS, TT> firl(const Site& s, const FirTapState* tapStPtr, FirDlyState* dlyStPtr, TS samp) {
   if (!Checks(s)
            .require(tapStPtr && dlyStPtr, kNullBuffer)
+           // A record that never went through Init has no arrays to filter with.
+           .require(tapStPtr && dlyStPtr && tapStPtr->taps && dlyStPtr->dlyl, kNullBuffer)
            .require(tapStPtr && tapStPtr->isMultiRate == 0, "MultiRate filter")) {
     return {};
   }

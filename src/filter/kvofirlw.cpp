@@ -34,7 +34,10 @@ float* temporary(int n) {
 }
 
 int setTaps(const Site& s, const float* tapVals, FirTapState* tapStPtr) {
-  if (!Checks(s).notNull(tapStPtr, kNullTap)) return KVO_StatusBadArgument;
+  // A record that never went through Init has no storage to write.
+  if (!Checks(s).notNull(tapStPtr, kNullTap).require(tapStPtr && tapStPtr->taps, kNullBuffer)) {
+    return KVO_StatusBadArgument;
+  }
   const int L = tapStPtr->tapsLen;
   if (tapVals == nullptr) {
     std::memset(tapStPtr->taps, 0, sizeof(float) * static_cast<std::size_t>(L));
@@ -124,7 +127,9 @@ KVO_API int KVO_CALL kvowFirlGetTaps(FirTapState* tapStPtr, float* tapVals) {
 
 KVO_API int KVO_CALL kvowFirlSetDlyl(const FirTapState* tapStPtr, const short* dlylVals,
                                      FirDlyState* dlyStPtr) {
-  if (!KVO_CHECKS.notNull(dlyStPtr, kNullDly).notNull(tapStPtr, kNullTap)) {
+  if (!KVO_CHECKS.notNull(dlyStPtr, kNullDly)
+           .notNull(tapStPtr, kNullTap)
+           .require(dlyStPtr && dlyStPtr->dlyl, kNullBuffer)) {
     return KVO_StatusBadArgument;
   }
   const std::size_t bytes = sizeof(short) * static_cast<std::size_t>(dlyStPtr->dlylLen);

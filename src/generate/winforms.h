@@ -17,7 +17,7 @@ int windowEntry(const Site& s, T* vec, int n, kern::WinKind kind, double param, 
   if (!Checks(s)
            .notNull(vec, "Null pointer to buffer")
            .require(n >= 3, "Bad number of items")
-           .require(kind != kern::WinKind::Kaiser || !(param * (n - 1) / 2 > 308),
+           .require(kind != kern::WinKind::Kaiser || !(param * (n - 1.0) / 2 > 308),
                     "Huge window parameter")) {
     return KVO_StatusBadArgument;
   }

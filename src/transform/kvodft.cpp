@@ -152,9 +152,7 @@ void intCore(const Site& site, const ComplexShort* src, ComplexShort* dst, int l
   const std::int32_t divisor = inverse && !(flags & KVO_NoScale) ? length : 1;
   const std::int16_t* half = inverse ? table + 4 * L : table;
   // A negative factor below -14 would ask for a left shift; the core only shifts right.
-  auto shiftOf = [](int factor) {
-    return factor + 14 < 0 ? 0 : factor + 14 > 31 ? 31 : factor + 14;
-  };
+  auto shiftOf = [](int factor) { return factor < -14 ? 0 : factor > 17 ? 31 : factor + 14; };
   auto value = [&](std::int32_t acc, int s) { return (acc >> s) / divisor; };
   namespace sc = kvo::scale;
 

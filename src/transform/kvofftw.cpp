@@ -8,6 +8,7 @@
 //
 // Every check of a call is made before it returns: the pointers, the flag groups (one report per
 // violated group) and the scale mode are all reported, and nothing is computed if any failed.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -55,8 +56,10 @@ bool inverseOf(int flags) { return (flags & KVO_Inv) != 0; }
 int inverseShift(int order, int flags) {
   return (flags & KVO_Inv) && !(flags & KVO_NoScale) ? order : 0;
 }
+// Shifts past +-128 act as the largest the kernels make, so the factor is limited to that range
+// and the sums with the other shifts cannot overflow.
 int fixedFactor(int mode, const int* factor) {
-  return (mode & KVO_FIXED_SCALE) && factor != nullptr ? *factor : 0;
+  return (mode & KVO_FIXED_SCALE) && factor != nullptr ? std::clamp(*factor, -128, 128) : 0;
 }
 
 // ---- the frame -------------------------------------------------------------------------------
@@ -507,7 +510,7 @@ short scaleProduct(std::int64_t p, int mode, int f) {
       // Rounded halving, then the rest of the shift.
       p = ((p >> 1) + (p & 1)) >> (f - 1 < 62 ? f - 1 : 62);
     } else if (f < 0) {
-      p *= std::int64_t{1} << (-f < 31 ? -f : 31);
+      p *= std::int64_t{1} << (f > -31 ? -f : 31);
     }
   }
   return saturate ? sc::saturate(p) : sc::wrap(p);

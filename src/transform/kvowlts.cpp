@@ -54,7 +54,7 @@ void release(WtState* s) {
 bool orderChecks(const Site& site, int dataOrder, int level) {
   Checks c(site, false);
   c.require(dataOrder >= 1, "dataOrder<1").require(dataOrder <= 31, "dataOrder>31");
-  c.require(level >= 0, "level<0").require(level <= dataOrder - 1, "level>(dataOrder-1)");
+  c.require(level >= 0, "level<0").require(level < dataOrder, "level>(dataOrder-1)");
   return kvoGetErrStatus() >= 0;
 }
 
@@ -240,7 +240,7 @@ void setState(const Site& site, WtState* s, int type, int par1, int par2, int da
   release(s);
   Checks c(site, false);
   c.require(dataOrder >= 1, "dataOrder<1").require(dataOrder <= 31, "dataOrder>31");
-  c.require(level >= 0, "level<0").require(level <= dataOrder - 1, "level>(dataOrder-1)");
+  c.require(level >= 0, "level<0").require(level < dataOrder, "level>(dataOrder-1)");
   c.notNull(taps, "Ftaps eq. NULL").notNull(len, "Flen eq. NULL").notNull(ofs, "Fofs eq. NULL");
   if (kvoGetErrStatus() < 0) return;
   Checks d(site);
@@ -287,7 +287,7 @@ bool stateChecks(const Site& site, const WtState* s, int core) {
   c.require(s->dataOrder >= 1, "wtState->dataOrder<1");
   c.require(s->dataOrder <= 31, "wtState->dataOrder>31");
   c.require(s->level >= 0, "wtState->level<0");
-  c.require(s->level <= s->dataOrder - 1, "wtState->level>(wtState->dataOrder-1)");
+  c.require(s->level < s->dataOrder, "wtState->level>(wtState->dataOrder-1)");
   c.require(s->category >= 1 && s->category <= 3, "error in the type of wavelet");
   c.notNull(s->tap_filt[0], "wtState->tap_filt[ 0 ]==0");
   c.notNull(s->tap_filt[1], "wtState->tap_filt[ 1 ]==0");
