@@ -182,7 +182,11 @@ KVO_KERNEL_INLINE VU lookup16(const E* table, VU index) {
                                     (__m256i)(index & 15), 8);
 #else
   VU v;
-  for (std::size_t l = 0; l < kDoubles; ++l) std::memcpy(&v[l], table + (index[l] & 15), 8);
+  for (std::size_t l = 0; l < kDoubles; ++l) {
+    U64 e;
+    std::memcpy(&e, table + (index[l] & 15), sizeof e);
+    v[l] = e;
+  }
   return v;
 #endif
 }
@@ -192,14 +196,14 @@ KVO_KERNEL_INLINE bool anyNaN(VD x) {
 #if defined(__AVX512DQ__)
   return _mm512_fpclass_pd_mask((__m512d)x, 0x81) != 0;  // quiet or signalling NaN
 #else
-  return lanes::any(x != x);
+  return lanes::any(reinterpret_cast<VM>(x != x));
 #endif
 }
 KVO_KERNEL_INLINE bool anyOutsideLnDomain(VD x) {
 #if defined(__AVX512DQ__)
   return _mm512_fpclass_pd_mask((__m512d)x, 0xDF) != 0;  // NaN, zero, infinite, negative
 #else
-  return lanes::any(~((x > splat(0)) & (x < splat(kInf))));
+  return lanes::any(reinterpret_cast<VM>(~((x > splat(0)) & (x < splat(kInf)))));
 #endif
 }
 
