@@ -3,9 +3,9 @@
 //   fft_bench [minOrder [maxOrder]]      (default 4 .. 20)
 //
 // For every size it prints nanoseconds per transform (median of 21 timed batches, the contenders
-// taking turns), mflops
-// (5 N log2 N / ns * 1000 for complex, half that for real transforms) and the ratios
-// ours / FFTW (FFTW_MEASURE plan) and ours / kissfft. All plans are made before any timing.
+// taking turns), mflops (5 N log2 N / ns * 1000 for complex, half that for real transforms) and
+// the ratios ours / FFTW (FFTW_MEASURE and, up to N = 2^14 where planning stays short,
+// FFTW_PATIENT plans) and ours / kissfft. All plans are made before any timing.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -82,7 +82,10 @@ std::vector<R> randomData(std::size_t count) {
   return v;
 }
 
-// ours, FFTW_ESTIMATE, FFTW_MEASURE, kissfft; an empty function marks a missing contender.
+// ours, FFTW_ESTIMATE, FFTW_MEASURE, kissfft, FFTW_PATIENT; an empty function marks a missing
+// contender.
+constexpr int kContenders = 5;
+constexpr int kMaxPatientOrder = 14;
 void timeAndPrint(const char* name, int order, double flopFactor,
                   std::vector<std::function<void()>> runs) {
   std::vector<std::function<void()>> present;
@@ -90,7 +93,7 @@ void timeAndPrint(const char* name, int order, double flopFactor,
     if (r) present.push_back(r);
   }
   const std::vector<double> t = medianNs(present);
-  double ns[4] = {0, 0, 0, 0};
+  double ns[kContenders] = {};
   for (std::size_t i = 0, j = 0; i < runs.size(); ++i) {
     if (runs[i]) ns[i] = t[j++];
   }
@@ -98,7 +101,8 @@ void timeAndPrint(const char* name, int order, double flopFactor,
   const double mflops = flopFactor * 5 * n * order / ns[0] * 1000;
   std::printf("%-14s %8.0f %11.1f %9.0f %11.1f %11.1f %11.1f", name, n, ns[0], mflops, ns[1], ns[2],
               ns[3]);
-  for (int i : {2, 3}) {
+  std::printf(" %11.1f", ns[4]);
+  for (int i : {2, 4, 3}) {
     if (ns[i] > 0) {
       std::printf(" %8.2f", ns[0] / ns[i]);
     } else {
@@ -135,30 +139,43 @@ struct FftwDouble {
     auto* c = static_cast<fftw_complex*>(io);
     return fftw_plan_dft_1d(n, c, c, FFTW_FORWARD, flags);
   }
+  static Plan realPlan(int n, void* io, unsigned flags) {
+    return fftw_plan_dft_r2c_1d(n, static_cast<double*>(io), static_cast<fftw_complex*>(io), flags);
+  }
 };
 
-// In-place FFTW_ESTIMATE and FFTW_MEASURE plans, each on its own copy of the data, planned before
-// the data is copied in (measuring overwrites the buffer).
+// In-place FFTW_ESTIMATE, FFTW_MEASURE and FFTW_PATIENT plans, each on its own copy of the data,
+// planned before the data is copied in (measuring overwrites the buffer). The patient plan only up
+// to kMaxPatientOrder.
 template <class F>
 struct FftwPlans {
-  void* buf[2];
-  typename F::Plan plan[2];
+  void* buf[3];
+  typename F::Plan plan[3];
+  int count;
   template <class Make>
-  FftwPlans(const void* data, std::size_t bytes, std::size_t room, Make make) {
-    for (int i = 0; i < 2; ++i) {
+  FftwPlans(const void* data, std::size_t bytes, std::size_t room, int order, Make make)
+      : count(order <= kMaxPatientOrder ? 3 : 2) {
+    for (int i = 0; i < count; ++i) {
       buf[i] = F::alloc(room);
-      plan[i] = make(buf[i], i == 0 ? FFTW_ESTIMATE : FFTW_MEASURE);
+      plan[i] = make(buf[i], i == 0 ? FFTW_ESTIMATE : i == 1 ? FFTW_MEASURE : FFTW_PATIENT);
       std::memcpy(buf[i], data, bytes);
     }
   }
   ~FftwPlans() {
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < count; ++i) {
       F::destroy(plan[i]);
       F::release(buf[i]);
     }
   }
   std::function<void()> run(int i) {
+    if (i >= count) return {};
     return [this, i] { F::execute(plan[i]); };
+  }
+  // Ours in runs[0]; FFTW's plans in the slots of timeAndPrint.
+  void fill(std::vector<std::function<void()>>& runs) {
+    runs[1] = run(0);
+    runs[2] = run(1);
+    runs[4] = run(2);
   }
 };
 #endif
@@ -202,15 +219,14 @@ void complexBench(const char* name, void (*fft)(C*, int, int), int order) {
   const auto fresh = randomData<R>(2 * n);
   std::vector<R> ours = fresh;
   fft(nullptr, order, KVO_Forw | KVO_Init);
-  std::vector<std::function<void()>> runs(4);
+  std::vector<std::function<void()>> runs(kContenders);
   runs[0] = [&] { fft(reinterpret_cast<C*>(ours.data()), order, KVO_Forw); };
 #if KVO_HAVE_FFTW
   using F = std::conditional_t<sizeof(R) == 4, FftwFloat, FftwDouble>;
-  FftwPlans<F> fftw(fresh.data(), sizeof(R) * 2 * n, sizeof(R) * 2 * n, [&](void* io, unsigned f) {
-    return F::complexPlan(static_cast<int>(n), io, f);
-  });
-  runs[1] = fftw.run(0);
-  runs[2] = fftw.run(1);
+  FftwPlans<F> fftw(
+      fresh.data(), sizeof(R) * 2 * n, sizeof(R) * 2 * n, order,
+      [&](void* io, unsigned f) { return F::complexPlan(static_cast<int>(n), io, f); });
+  fftw.fill(runs);
 #endif
 #if KVO_HAVE_KISSFFT
   std::optional<Kiss> kiss;
@@ -226,26 +242,33 @@ void complexFloat(int order) { complexBench<ComplexFloat, float>("kvocFft", kvoc
 // kissfft is packaged in single precision only.
 void complexDouble(int order) { complexBench<ComplexDouble, double>("kvozFft", kvozFft, order); }
 
-void realFloat(int order) {
+// kvosRealFftl or kvodRealFftl (RCPack output) against FFTW's r2c plans (and kissfft for float).
+template <class R>
+void realBench(const char* name, void (*fft)(R*, int, int), int order) {
   const std::size_t n = std::size_t{1} << order;
-  const auto fresh = randomData<float>(n);
-  std::vector<float> ours = fresh;
-  kvosRealFftl(nullptr, order, KVO_Forw | KVO_OutRCPack | KVO_Init);
-  std::vector<std::function<void()>> runs(4);
-  runs[0] = [&] { kvosRealFftl(ours.data(), order, KVO_Forw | KVO_OutRCPack); };
+  const auto fresh = randomData<R>(n);
+  std::vector<R> ours = fresh;
+  fft(nullptr, order, KVO_Forw | KVO_OutRCPack | KVO_Init);
+  std::vector<std::function<void()>> runs(kContenders);
+  runs[0] = [&] { fft(ours.data(), order, KVO_Forw | KVO_OutRCPack); };
 #if KVO_HAVE_FFTW
-  FftwPlans<FftwFloat> fftw(
-      fresh.data(), sizeof(float) * n, sizeof(float) * (n + 2),
-      [&](void* io, unsigned f) { return FftwFloat::realPlan(static_cast<int>(n), io, f); });
-  runs[1] = fftw.run(0);
-  runs[2] = fftw.run(1);
+  using F = std::conditional_t<sizeof(R) == 4, FftwFloat, FftwDouble>;
+  FftwPlans<F> fftw(fresh.data(), sizeof(R) * n, sizeof(R) * (n + 2), order,
+                    [&](void* io, unsigned f) { return F::realPlan(static_cast<int>(n), io, f); });
+  fftw.fill(runs);
 #endif
 #if KVO_HAVE_KISSFFT
-  Kiss kiss(fresh, n, true);
-  runs[3] = kiss.run();
+  std::optional<Kiss> kiss;
+  if constexpr (sizeof(R) == 4) {
+    kiss.emplace(fresh, n, true);
+    runs[3] = kiss->run();
+  }
 #endif
-  timeAndPrint("kvosRealFftl", order, 0.5, runs);
+  timeAndPrint(name, order, 0.5, runs);
 }
+
+void realFloat(int order) { realBench<float>("kvosRealFftl", kvosRealFftl, order); }
+void realDouble(int order) { realBench<double>("kvodRealFftl", kvodRealFftl, order); }
 
 }  // namespace
 
@@ -253,9 +276,10 @@ int main(int argc, char** argv) {
   const int lo = argc > 1 ? std::atoi(argv[1]) : 4;
   const int hi = argc > 2 ? std::atoi(argv[2]) : 20;
   std::printf("instruction set: %s\n", kvo::kern::isaName(kvo::kern::isa()));
-  std::printf("%-14s %8s %11s %9s %11s %11s %11s %8s %8s\n", "function", "N", "ns", "mflops",
-              "fftw-est", "fftw-meas", "kissfft", "/fftw-m", "/kiss");
-  for (auto bench : {complexFloat, complexDouble, realFloat}) {
+  std::printf("%-14s %8s %11s %9s %11s %11s %11s %11s %8s %8s %8s\n", "function", "N", "ns",
+              "mflops", "fftw-est", "fftw-meas", "kissfft", "fftw-pat", "/fftw-m", "/fftw-p",
+              "/kiss");
+  for (auto bench : {complexFloat, complexDouble, realFloat, realDouble}) {
     for (int order = lo; order <= hi; ++order) bench(order);
   }
   return 0;

@@ -239,19 +239,26 @@ template <class C>
 const decltype(C::re)* complexFftTables(int order, bool pairVariant) {
   using R = decltype(C::re);
   const int64_t n = int64_t{1} << order;
-  const C* owner = nullptr;
+  const void* owner = nullptr;
   uint64_t room = 0;
+  const auto twiddles = [&] {
+    return reinterpret_cast<const R*>(static_cast<const char*>(owner) + kernelOffsetBytes<C>(room));
+  };
   if (order <= kBaseOrder) {
-    owner = pairVariant ? fftPair<C>(order) : fftTriad<C>(order);
     room = pairVariant ? (n / 2 < 1 ? 1 : n / 2) : (n < 3 ? 3 : n);
+    // Once built, the tables are found with one look-up of the context: for the smallest
+    // transforms the look-ups are a good part of the whole call.
+    const ThreadContext& c = ctx();
+    owner = pairVariant ? c.fftPairTable[kPrec<C>][order] : c.fftTriadTable[kPrec<C>][order];
+    if (owner != nullptr && c.bitRevPairTable[order] != nullptr) return twiddles();
+    owner = pairVariant ? fftPair<C>(order) : fftTriad<C>(order);
   } else {
     const C* base = pairVariant ? fftPair<C>(kBaseOrder) : fftTriad<C>(kBaseOrder);
     if (base != nullptr) owner = fftLarge<C>(order);
     room = complexRoom<C>(order);
   }
   if (owner == nullptr || bitRevPair(order) == nullptr) return nullptr;
-  return reinterpret_cast<const R*>(reinterpret_cast<const char*>(owner) +
-                                    kernelOffsetBytes<C>(room));
+  return twiddles();
 }
 
 void freeBitRevPair(int order) {

@@ -186,11 +186,15 @@ struct Fft {
   struct Tile {
     T x[V];
   };
-  // Broadcast twiddles exp(-2 pi i k/16) for the in-vector stages.
+  // Broadcast twiddles exp(-2 pi i k/16) for the in-vector stages. Only odd multiples of 16/V
+  // other than 4 ever take a multiplication (k = 2, 6 for V = 8; none for smaller V), and only
+  // those are set up: for the smallest transforms the setup is a noticeable part of the call.
   struct Consts {
     T re[8], im[8];
+    static constexpr bool used(int k) { return k % (16 / V) == 0 && k % 4 != 0; }
     explicit Consts(const R* tw) {
       for (int k = 0; k < 8; ++k) {
+        if (!used(k)) continue;
         re[k] = splat(tw[2 * k], tw[2 * k]);
         im[k] = splat(-tw[2 * k + 1], tw[2 * k + 1]);
       }
@@ -223,6 +227,7 @@ struct Fft {
     } else if constexpr (K == 4) {
       return rotate(v);
     } else {
+      static_assert(Consts::used(K));
       return cmul(v, c.re[K], c.im[K]);
     }
   }

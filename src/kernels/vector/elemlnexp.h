@@ -1,16 +1,20 @@
 // Natural logarithm and exponential of float and double vectors.
 //
-// Both work lane-parallel in double precision at every instruction-set level, with the same
+// Both work lane-parallel in double precision at every instruction-set level. Double results are
+// table-driven with exactly reduced arguments, about 0.5 units in the last place, with the same
 // operations in the same order (no fused multiply-adds), so every level gives the same bits.
-// Float results are computed to about 2^-44 and rounded once: within one unit in the last place of
-// the correctly rounded result (and almost always equal to it). Double results are table-driven
-// with exactly reduced arguments, about 0.5 units in the last place.
+// Float results come from a 16-entry table and a short polynomial, about 2^-34 relative, and are
+// rounded once: within one unit in the last place of the correctly rounded result, and almost
+// always equal to it. Their argument reduction is exact, and only the polynomial and the final
+// sums use fused multiply-adds where the level has them; the levels can then differ only where a
+// double result lies within a few units of 2^-53 of the midpoint between two floats.
 //
 // ln(+-0) = -inf, ln of a negative number (or -inf) is the default NaN (sign bit set),
 // ln(+inf) = +inf; exp overflows to +inf and underflows to 0; NaNs pass through.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "kernels/isa.h"
 
@@ -44,6 +48,11 @@ struct LogEntry {
   double invc, delta, lhi, llo;
 };
 extern const LogEntry kLog[129];
+
+// The float exponential's 2^(j/16) and the float logarithm's intervals (elemlnexp_tables.cpp).
+extern const std::uint64_t kExp16Bits[16];
+extern const double kLn16InvC[16];
+extern const double kLn16LnC[16];
 
 }  // namespace lnexp
 }  // namespace kvo::kern

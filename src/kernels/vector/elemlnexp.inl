@@ -2,6 +2,8 @@
 // elemlnexp_<level>.cpp after KVO_ISA is defined. See isa.h for the rules these files follow.
 //
 // The code works on generic vectors of doubles of the level's register width (elem_lanes.h).
+#include <immintrin.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -142,51 +144,124 @@ KVO_KERNEL_INLINE VD lnDouble(VD x) {
 
 // ---- float, in double precision ----
 
-// exp(x) = 2^n exp(r), n = round(x/ln2), |r| <= ln2/2, exp(r) a Taylor polynomial to r^10
-// (truncation below 2^-42). Beyond the clamp bounds float results are 0 or +inf anyway.
-KVO_KERNEL_INLINE VD expFloat(VD x) {
-  constexpr double kInvLn2 = 0x1.71547652b82fep+0;
-  constexpr double kLn2hi = 0x1.62e42fefa3a00p-1;  // 44 bits: n * kLn2hi is exact
-  constexpr double kLn2lo = -0x1.0ca86c3898d00p-49;
-  const VD xc = clamp(x, -104.0, 89.0);
-  VD kd = xc * kInvLn2 + kShift;
-  const VU n = asBits(kd) - kShiftBits;
-  kd -= kShift;
-  const VD r = (xc - kd * kLn2hi) - kd * kLn2lo;
-  VD p = r * (1.0 / 3628800) + 1.0 / 362880;
-  p = p * r + 1.0 / 40320;
-  p = p * r + 1.0 / 5040;
-  p = p * r + 1.0 / 720;
-  p = p * r + 1.0 / 120;
-  p = p * r + 1.0 / 24;
-  p = p * r + 1.0 / 6;
-  p = p * r + 0.5;
-  p = p * r + 1.0;
-  p = p * r + 1.0;
-  return select(x != x, x + x, p * asDouble((n + 1023) << 52));
+// a b + c, fused where the level has it.
+KVO_KERNEL_INLINE VD mulAdd(VD a, VD b, VD c) {
+#if defined(__AVX512F__)
+  return (VD)_mm512_fmadd_pd((__m512d)a, (__m512d)b, (__m512d)c);
+#elif defined(__FMA__)
+  return (VD)_mm256_fmadd_pd((__m256d)a, (__m256d)b, (__m256d)c);
+#else
+  return a * b + c;
+#endif
+}
+KVO_KERNEL_INLINE VD mulAdd(VD a, double b, double c) { return mulAdd(a, splat(b), splat(c)); }
+
+// x limited to [lo, hi]; a NaN stays NaN (max and min return their second operand then).
+KVO_KERNEL_INLINE VD clampKeepNaN(VD x, double lo, double hi) {
+#if defined(__AVX512F__)
+  return (VD)_mm512_min_pd(_mm512_set1_pd(hi), _mm512_max_pd(_mm512_set1_pd(lo), (__m512d)x));
+#elif defined(__AVX__)
+  return (VD)_mm256_min_pd(_mm256_set1_pd(hi), _mm256_max_pd(_mm256_set1_pd(lo), (__m256d)x));
+#else
+  return (VD)_mm_min_pd(_mm_set1_pd(hi), _mm_max_pd(_mm_set1_pd(lo), (__m128d)x));
+#endif
 }
 
-// ln(x) = e ln2 + 2 atanh(s), x = 2^e m with m in [sqrt(1/2), sqrt(2)), s = (m - 1)/(m + 1),
-// |s| < 0.1716, the series to s^15 (truncation below 2^-44 relative).
+// table[index mod 16] in every lane, as bits: one two-register permutation with AVX-512, a gather
+// with AVX2, two loads with SSE2.
+template <class E>
+KVO_KERNEL_INLINE VU lookup16(const E* table, VU index) {
+  static_assert(sizeof(E) == 8);
+#if defined(__AVX512F__)
+  __m512i lo, hi;
+  std::memcpy(&lo, table, sizeof lo);
+  std::memcpy(&hi, table + 8, sizeof hi);
+  return (VU)_mm512_permutex2var_epi64(lo, (__m512i)index, hi);
+#elif defined(__AVX2__)
+  return (VU)_mm256_i64gather_epi64(reinterpret_cast<const long long*>(table),
+                                    (__m256i)(index & 15), 8);
+#else
+  VU v;
+  for (std::size_t l = 0; l < kDoubles; ++l) {
+    U64 e;
+    std::memcpy(&e, table + (index[l] & 15), sizeof e);
+    v[l] = e;
+  }
+  return v;
+#endif
+}
+
+// Whether any lane is a NaN, and whether any is not a positive finite number.
+KVO_KERNEL_INLINE bool anyNaN(VD x) {
+#if defined(__AVX512DQ__)
+  return _mm512_fpclass_pd_mask((__m512d)x, 0x81) != 0;  // quiet or signalling NaN
+#else
+  return lanes::any(reinterpret_cast<VM>(x != x));
+#endif
+}
+KVO_KERNEL_INLINE bool anyOutsideLnDomain(VD x) {
+#if defined(__AVX512DQ__)
+  return _mm512_fpclass_pd_mask((__m512d)x, 0xDF) != 0;  // NaN, zero, infinite, negative
+#else
+  return lanes::any(reinterpret_cast<VM>(~((x > splat(0)) & (x < splat(kInf)))));
+#endif
+}
+
+// The signed integer in the top 12 bits of each lane, as a double.
+KVO_KERNEL_INLINE VD top12(VU bits) {
+#if defined(__AVX512F__)
+  return (VD)_mm512_cvtepi64_pd(_mm512_srai_epi64((__m512i)bits, 52));
+#else
+  constexpr U64 kBias = U64{1} << 11;
+  return toDouble((bits + (kBias << 52)) >> 52) - static_cast<double>(kBias);
+#endif
+}
+
+// exp(x) = 2^(n/16) exp(r), n = round(x 16/ln2), r = x - n kC with |r| <= ln2/32 + 2^-35. kC,
+// ln2/16 to 41 bits, makes n kC exact for |n| < 2^12, and r then needs at most 40 bits: the
+// reduction is exact at every level, with or without fused operations. exp(r) - 1 is a Taylor
+// polynomial to r^4 (truncation below 2^-34). For float arguments beyond the clamp bounds the
+// result is 0 or +inf anyway; the double result is always normal and is rounded to float once,
+// subnormals included.
+KVO_KERNEL_INLINE VD expFloat(VD x) {
+  constexpr double kInvC = 0x1.71547652b82fep+4;  // 16/ln2
+  constexpr double kC = 0x1.62e42fefa3p-5;
+  const VD xc = clampKeepNaN(x, -104.0, 89.0);
+  const VD kd = mulAdd(xc, kInvC, kShift);
+  const VU n = asBits(kd);  // n in the low bits (the pattern of kShift ends in zeros)
+  const VD r = mulAdd(kd - kShift, splat(-kC), xc);
+  VD q = mulAdd(r, 1.0 / 24, 1.0 / 6);
+  q = mulAdd(q, r, splat(0.5));
+  q = mulAdd(q, r, splat(1.0));
+  const VD s = asDouble(lookup16(lnexp::kExp16Bits, n) + (n << 48));  // 2^(n/16)
+  const VD y = mulAdd(s, q * r, s);
+  return anyNaN(x) ? select(x != x, x + x, y) : y;
+}
+
+// ln(x) = k ln2 + ln(c) + ln(1 + r) for x = 2^k z, z in [0.765625, 1.53125), c a point of z's
+// sixteenth of that range (cut by the bit pattern) and r = z/c - 1 = z invc - 1. z has float's 24
+// bits and invc at most 29, so z invc and r are exact at every level; c = 1 around z = 1, where the
+// result is ln(1 + r) alone and keeps its relative accuracy. r lies in [-0.0201, 0.0313], where
+// ln(1 + r) = r + r^2 q(r) with q a cubic fitted for the least greatest relative error (2^-32.7).
+// Zeros, negative numbers, infinities and NaNs are put right afterwards, for the whole vector at
+// once when one of them is in it.
 KVO_KERNEL_INLINE VD lnFloat(VD x) {
   constexpr double kLn2 = 0x1.62e42fefa39efp-1;
-  // The pattern of sqrt(1/2) without its exponent: subtracting it moves the exponent boundary to
-  // sqrt(1/2) * 2^k. Float inputs are normal doubles, so the exponent field is all that is needed.
-  constexpr U64 kSqrtHalfMantissa = 0x0006A09E667F3BCD;
+  constexpr U64 kStart = 0x3FE8800000000000;  // 0.765625
   const VU ix = asBits(x);
-  const VU biased = (ix - kSqrtHalfMantissa) >> 52;  // e + 1022
-  const VD e = toDouble(biased) - 1022.0;
-  const VD m = asDouble(ix - ((biased - 1022) << 52));
-  const VD s = (m - 1.0) / (m + 1.0);
-  const VD s2 = s * s;
-  VD p = s2 * (2.0 / 15) + 2.0 / 13;
-  p = p * s2 + 2.0 / 11;
-  p = p * s2 + 2.0 / 9;
-  p = p * s2 + 2.0 / 7;
-  p = p * s2 + 2.0 / 5;
-  p = p * s2 + 2.0 / 3;
-  p = p * s2 + 2.0;
-  return lnSpecials(x, e * kLn2 + s * p);
+  const VU t = ix - kStart;
+  const VD k = top12(t);
+  const VD z = asDouble(ix - (t & 0xFFF0000000000000));
+  const VU interval = t >> 48;
+  const VD invc = asDouble(lookup16(lnexp::kLn16InvC, interval));
+  const VD lnc = asDouble(lookup16(lnexp::kLn16LnC, interval));
+  const VD r = mulAdd(z, invc, splat(-1.0));
+  const VD hi = mulAdd(k, splat(kLn2), lnc);
+  VD q = mulAdd(r, 0x1.911a8deff2b4ep-3, -0x1.001590c089d51p-2);
+  q = mulAdd(q, r, splat(0x1.5555baae08d75p-2));
+  q = mulAdd(q, r, splat(-0x1.ffffff605c600p-2));
+  const VD res = hi + mulAdd(r * r, q, r);
+  return anyOutsideLnDomain(x) ? lnSpecials(x, res) : res;
 }
 
 // Float data run in double lanes: as many floats at a time as the register holds doubles. The

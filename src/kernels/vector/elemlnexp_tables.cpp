@@ -267,4 +267,41 @@ const LogEntry kLog[129] = {
     {0x1.0000000000000p-1, 0x0.0p+0, 0x1.62e42fefa3800p-1, 0x1.ef35793c76730p-45},
 };
 
+// 2^(j/16) for j = 0 .. 15 as bit patterns, less j << 48: adding n << 48 to entry n mod 16 gives
+// the pattern of 2^(n/16) for any n whose result is a normal double.
+const std::uint64_t kExp16Bits[16] = {
+    0x3ff0000000000000, 0x3fefb5586cf9890f, 0x3fef72b83c7d517b, 0x3fef387a6e756238,
+    0x3fef06fe0a31b715, 0x3feedea64c123422, 0x3feebfdad5362a27, 0x3feeab07dd485429,
+    0x3feea09e667f3bcd, 0x3feea11473eb0187, 0x3feeace5422aa0db, 0x3feec49182a3f090,
+    0x3feee89f995ad3ad, 0x3fef199bdd85529c, 0x3fef5818dcfba487, 0x3fefa4afa2a490da,
+};
+
+// The float logarithm's 16 intervals of z in [0.765625, 1.53125), cut at equal steps of the bit
+// pattern: invc = 1/c for a point c of the interval (1 for the interval around 1) with at most 29
+// significant bits, and ln c = -ln(invc) rounded.
+const double kLn16InvC[16] = {
+    0x1.47ae148000000p+0,  // [0.765625, 0.796875)
+    0x1.3b13b14000000p+0,  // [0.796875, 0.828125)
+    0x1.2f684be000000p+0,  // [0.828125, 0.859375)
+    0x1.2492492000000p+0,  // [0.859375, 0.890625)
+    0x1.1a7b961000000p+0,  // [0.890625, 0.921875)
+    0x1.1111111000000p+0,  // [0.921875, 0.953125)
+    0x1.0842108000000p+0,  // [0.953125, 0.984375)
+    0x1.0000000000000p+0,  // [0.984375, 1.031250)
+    0x1.e1e1e1e000000p-1,  // [1.031250, 1.093750)
+    0x1.c71c71c000000p-1,  // [1.093750, 1.156250)
+    0x1.af286bd000000p-1,  // [1.156250, 1.218750)
+    0x1.999999a000000p-1,  // [1.218750, 1.281250)
+    0x1.8618618000000p-1,  // [1.281250, 1.343750)
+    0x1.745d174000000p-1,  // [1.343750, 1.406250)
+    0x1.642c859000000p-1,  // [1.406250, 1.468750)
+    0x1.5555555000000p-1,  // [1.468750, 1.531250)
+};
+const double kLn16LnC[16] = {
+    -0x1.f991c6eb3b379p-3, -0x1.a93ed3e8ad9e3p-3, -0x1.5bf406dd43db2p-3, -0x1.1178e8027e47cp-3,
+    -0x1.9335e5bd94989p-4, -0x1.08598b49e3a07p-4, -0x1.0415d81e74444p-5, 0x0.0p+0,
+    0x1.f0a30c21162a6p-5,  0x1.e2707722af2e6p-4,  0x1.5ff306ee793d4p-3,  0x1.c8ff7c59a9a22p-3,
+    0x1.1675cacaba60ep-2,  0x1.4618bc31c5ec2p-2,  0x1.739d7f6dbd007p-2,  0x1.9f323edbf984cp-2,
+};
+
 }  // namespace kvo::kern::lnexp

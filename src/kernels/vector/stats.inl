@@ -108,12 +108,15 @@ constexpr std::size_t kLanes = 64;
 constexpr std::size_t kRegs = kLanes / kW;
 
 // The 64 lanes folded to 16: lane l + 16 q of the accumulators goes to lane l, in a fixed order.
+// Lane l + 16 q sits in register (l + 16 q)/kW, so whole registers are added, in the same order
+// as lane by lane: at n = 1024 a scalar fold would cost a fifth of the call.
 KVO_KERNEL_INLINE D16 fold64(const DN (&acc)[kRegs]) {
-  double lanes[kLanes];
-  std::memcpy(lanes, acc, sizeof lanes);
+  constexpr std::size_t kStep = kAcc / kW;  // registers per 16 lanes
+  DN parts[kStep];
+  for (std::size_t j = 0; j < kStep; ++j)
+    parts[j] = (acc[j] + acc[j + kStep]) + (acc[j + 2 * kStep] + acc[j + 3 * kStep]);
   D16 s;
-  for (std::size_t l = 0; l < kAcc; ++l)
-    s[l] = (lanes[l] + lanes[l + kAcc]) + (lanes[l + 2 * kAcc] + lanes[l + 3 * kAcc]);
+  std::memcpy(&s, parts, sizeof s);
   return s;
 }
 
