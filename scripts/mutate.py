@@ -252,19 +252,25 @@ class Suite:
                        "kvo_tests", "kvom6"], self.tree, None, log)
         return code == 0
 
-    def passes(self):
-        """True when every test passes; a crash, a failure or a timeout is a kill."""
+    def killer(self):
+        """None when every test passes, otherwise what failed first: a gtest name, a reference
+        script, or either with "timeout". A crash, a failure or a timeout is a kill."""
         unit = os.path.join(self.build, "tests", "kvo_tests")
-        code, _ = run(["nice", unit, "--gtest_brief=1", "--gtest_fail_fast"], self.build,
-                      self.timeout)
+        out = os.path.join(self.build, "unit.out")
+        with open(out, "w", encoding="utf-8") as log:
+            code, timed_out = run(["nice", unit, "--gtest_brief=1", "--gtest_fail_fast"],
+                                  self.build, self.timeout, log)
         if code != 0:
-            return False
+            with open(out, encoding="utf-8", errors="replace") as log:
+                failed = re.findall(r"^\[  FAILED  \] (\S+)", log.read(), re.M)
+            return (failed[0] if failed else "kvo_tests") + (" timeout" if timed_out else "")
         library = os.path.join(self.build, "libkvom6.so")
         for script in self.references:
-            code, _ = run(["nice", self.python, script, library], self.build, self.timeout)
+            code, timed_out = run(["nice", self.python, script, library], self.build,
+                                  self.timeout)
             if code != 0:
-                return False
-        return True
+                return os.path.basename(script) + (" timeout" if timed_out else "")
+        return None
 
 
 def apply(tree, site):
@@ -318,7 +324,7 @@ def main():
         print("the unmutated tree does not build; see", build_log.name, file=sys.stderr)
         return 1
     start = time.monotonic()
-    if not suite.passes():
+    if suite.killer() is not None:
         print("the unmutated tree fails its own tests", file=sys.stderr)
         return 1
     suite.timeout = args.timeout or max(60.0, 4 * (time.monotonic() - start))
@@ -331,17 +337,19 @@ def main():
             if i in done or (args.only and i not in args.only):
                 continue
             path, original = apply(tree, site)
+            killer = None
             try:
                 build_log.seek(0)
                 build_log.truncate()
                 if not suite.compile(build_log):
                     verdict = "nocompile"
                 else:
-                    verdict = "survived" if suite.passes() else "killed"
+                    killer = suite.killer()
+                    verdict = "survived" if killer is None else "killed"
             finally:
                 with open(path, "w", encoding="utf-8") as f:
                     f.write(original)
-            line = f"{verdict:9s} {describe(i, site)}"
+            line = f"{verdict:9s} {describe(i, site)}" + (f"  by {killer}" if killer else "")
             log.write(line + "\n")
             log.flush()
             print(line, flush=True)

@@ -108,8 +108,8 @@ Results compute(int t, int r) {
   kvozFft(out.zfft.data(), order, KVO_Forw);
 
   out.realFft.assign(x.begin(), x.begin() + n);
-  kvosRealFft(out.realFft.data(), order, KVO_Forw | KVO_OutRCPack);
-  if ((t + r) % 2 == 0) kvosRealFft(nullptr, order, KVO_Free);
+  kvosRealFftl(out.realFft.data(), order, KVO_Forw | KVO_OutRCPack);
+  if ((t + r) % 2 == 0) kvosRealFftl(nullptr, order, KVO_Free);
 
   out.fft16.resize(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
