@@ -8,16 +8,10 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::reports;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 
-using CS = ComplexShort;
-using I64 = std::int64_t;
 constexpr const char* kModule = "kvoaritw";
 
 bool operator==(CS a, CS b) { return a.re == b.re && a.im == b.im; }
@@ -98,11 +92,6 @@ std::vector<T> expected(const std::vector<Exact>& r, int mode, int factor, int* 
 }
 
 // Every 16-bit value as the first operand, random second operands (with the extremes).
-std::vector<short> everyShort() {
-  std::vector<short> v(65536);
-  for (int k = 0; k < 65536; ++k) v[k] = short(k - 32768);
-  return v;
-}
 std::vector<short> sampledShorts(std::size_t n, unsigned seed) {
   std::mt19937 gen(seed);
   std::vector<short> v(n);

@@ -12,7 +12,7 @@
 
 namespace {
 
-using kvotest::KvoTest;
+using namespace kvotest;
 
 // The transform methods fill the thread's table caches; each test leaves them empty.
 class Conv : public KvoTest {

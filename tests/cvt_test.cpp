@@ -14,23 +14,12 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::randomComplex;
-using kvotest::randomReals;
-using kvotest::reports;
-using kvotest::sameBits;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 
-using CF = ComplexFloat;
-using CD = ComplexDouble;
-using CS = ComplexShort;
 constexpr int kRoundings[] = {KVO_RoundNearest, KVO_RoundZero, KVO_RoundDown, KVO_RoundUp};
 constexpr int kOverflow = KVO_ReportOverflow;
-constexpr double kPi = 3.14159265358979323846;
 
 // ---- float to integer and fixed point ----
 

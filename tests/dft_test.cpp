@@ -16,11 +16,7 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::randomComplex;
-using kvotest::randomReals;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 

@@ -7,11 +7,7 @@
 #include "frame/context.h"
 #include "support/kvo_test.h"
 
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::randomComplex;
-using kvotest::randomReals;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 

@@ -8,10 +8,7 @@
 #include "support/kvo_test.h"
 #include "transform/tables.h"
 
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::randomReals;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 

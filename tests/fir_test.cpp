@@ -12,15 +12,11 @@
 #include "kernels/filter/fir.h"
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::KvoTest;
-using kvotest::sameBits;
+using namespace kvotest;
 
 namespace {
 
 namespace fir = kvo::kern::fir;
-using CF = ComplexFloat;
-using CD = ComplexDouble;
 using LC = std::complex<long double>;
 
 template <class T>

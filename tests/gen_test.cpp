@@ -12,16 +12,12 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 
 using Cx = std::complex<double>;
 using Values = std::vector<Cx>;
-constexpr double kPi = 3.14159265358979323846;
 
 Cx cx(float x) { return {x, 0}; }
 Cx cx(double x) { return {x, 0}; }

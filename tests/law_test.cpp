@@ -8,10 +8,7 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 

@@ -12,32 +12,15 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::sameBits;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 
-using CF = ComplexFloat;
-using CD = ComplexDouble;
 using LC = std::complex<long double>;
 
 template <class T>
-constexpr bool kComplex = std::is_same_v<T, CF> || std::is_same_v<T, CD>;
-template <class T>
 using RealOf = std::conditional_t<std::is_same_v<T, CF>, float,
                                   std::conditional_t<std::is_same_v<T, CD>, double, T>>;
-
-// Element by element, bit for bit.
-template <class T>
-bool sameBits(const std::vector<T>& a, const std::vector<T>& b) {
-  return a.size() == b.size() &&
-         std::memcmp(static_cast<const void*>(a.data()), static_cast<const void*>(b.data()),
-                     a.size() * sizeof(T)) == 0;
-}
-using kvotest::sameBits;
 
 template <class T>
 LC wide(const T& v) {

@@ -12,21 +12,9 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::randomComplex;
-using kvotest::randomReals;
-using kvotest::sameBits;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
-
-using CF = ComplexFloat;
-using CD = ComplexDouble;
-using CS = ComplexShort;
-using I64 = std::int64_t;
-using LD = long double;
 
 std::vector<short> randomShorts(std::size_t n, unsigned seed) {
   std::mt19937 gen(seed);

@@ -6,8 +6,7 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::KvoTest;
+using namespace kvotest;
 
 namespace {
 
