@@ -375,28 +375,6 @@ TEST_P(TrnglTest, FollowsTheClosedForm) {
   expectNoReport();
 }
 
-TEST_P(TrnglTest, QuarterFrequencySteps) {
-  const TrnglMember& m = GetParam();
-  TrnglState st;
-  ASSERT_EQ(m.init({0.25, 0.0, 1.0, 0.0}, &st), KVO_StatusOk);
-  const double re[] = {1, 0, -1, 0, 1, 0, -1, 0, 1};
-  const double im[] = {0, 1, 0, -1, 0, 1, 0, -1, 0};
-  Values y;
-  for (int i = 0; i < 9; ++i) y.push_back(m.single(&st));
-  for (int i = 0; i < 9; ++i) {
-    EXPECT_NEAR(y[std::size_t(i)].real(), re[i], 1e-6);
-    if (m.complex) {
-      EXPECT_NEAR(y[std::size_t(i)].imag(), im[i], 1e-6);
-    }
-  }
-  // A block continues where the single calls stopped.
-  Values more;
-  m.block(&st, 3, more);
-  EXPECT_NEAR(more[0].real(), 0, 1e-6);
-  EXPECT_NEAR(more[1].real(), -1, 1e-6);
-  EXPECT_NEAR(more[2].real(), 0, 1e-6);
-}
-
 TEST_P(TrnglTest, ChecksArgumentsInOrder) {
   const TrnglMember& m = GetParam();
   const std::string init = fn(m.name, "TrnglInit"), one = fn(m.name, "Trngl"),
