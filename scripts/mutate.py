@@ -12,6 +12,8 @@ not counted when it does not compile. Each result goes to the log as soon as it 
   scripts/mutate.sh                       the sample against the working tree's tests
   scripts/mutate.sh --tests-rev main      the same sample against the tests of a revision
   scripts/mutate.sh --list                print the sample only
+  scripts/mutate.sh --keep-libs DIR       also keep each mutant's libraries
+  scripts/mutate.sh --from-libs DIR       the tests of now against the kept mutants: no rebuilds
 
 The sample depends only on --seed, --count and the text of src/, so two runs with the same src/
 see the same mutants whichever tests they run.
@@ -235,6 +237,7 @@ def prepare_tree(work, tests_rev):
 class Suite:
     def __init__(self, tree, build, jobs, timeout):
         self.tree, self.build, self.jobs, self.timeout = tree, build, jobs, timeout
+        self.library = os.path.join(build, "libkvom6.so")
         self.python = "/usr/bin/python3"
         self.references = sorted(
             os.path.join(tree, "tests", "reference", f)
@@ -264,13 +267,32 @@ class Suite:
             with open(out, encoding="utf-8", errors="replace") as log:
                 failed = re.findall(r"^\[  FAILED  \] (\S+)", log.read(), re.M)
             return (failed[0] if failed else "kvo_tests") + (" timeout" if timed_out else "")
-        library = os.path.join(self.build, "libkvom6.so")
         for script in self.references:
-            code, timed_out = run(["nice", self.python, script, library], self.build,
+            code, timed_out = run(["nice", self.python, script, self.library], self.build,
                                   self.timeout)
             if code != 0:
                 return os.path.basename(script) + (" timeout" if timed_out else "")
         return None
+
+
+    def keep(self, where):
+        """Copies the mutant's libraries, so that other tests can be run against it later."""
+        os.makedirs(where, exist_ok=True)
+        shutil.copy(os.path.join(self.build, "libkvom6.a"), where)
+        shutil.copy(os.path.realpath(self.library), os.path.join(where, "libkvom6.so"))
+
+    def relinker(self):
+        """The link command of kvo_tests as a function of the static library to link."""
+        commands = subprocess.run(["ninja", "-C", self.build, "-t", "commands", "tests/kvo_tests"],
+                                  check=True, stdout=subprocess.PIPE, text=True).stdout
+        link = commands.strip().split("\n")[-1]
+        assert "libkvom6.a" in link, link
+
+        def relink(archive, log):
+            cmd = link.replace("libkvom6.a", archive, 1)
+            return subprocess.run(["nice", "sh", "-c", cmd], cwd=self.build, stdout=log,
+                                  stderr=subprocess.STDOUT).returncode == 0
+        return relink
 
 
 def apply(tree, site):
@@ -302,6 +324,9 @@ def main():
     ap.add_argument("--resume", action="store_true", help="skip the mutants already in the log")
     ap.add_argument("--list", action="store_true", help="print the sample and stop")
     ap.add_argument("--only", type=int, nargs="*", help="run only these mutant numbers")
+    ap.add_argument("--keep-libs", help="keep each mutant's libraries in this folder")
+    ap.add_argument("--from-libs", help="do not rebuild: link the tests with the libraries kept "
+                    "in this folder by an earlier --keep-libs run (same seed and count)")
     args = ap.parse_args()
 
     chosen = sample(candidates(ROOT), args.count, args.seed)
@@ -328,6 +353,7 @@ def main():
         print("the unmutated tree fails its own tests", file=sys.stderr)
         return 1
     suite.timeout = args.timeout or max(60.0, 4 * (time.monotonic() - start))
+    relink = suite.relinker() if args.from_libs else None
 
     with open(log_path, "a" if args.resume else "w", encoding="utf-8") as log:
         if not args.resume:
@@ -336,24 +362,40 @@ def main():
         for i, site in enumerate(chosen):
             if i in done or (args.only and i not in args.only):
                 continue
-            path, original = apply(tree, site)
             killer = None
-            try:
-                build_log.seek(0)
-                build_log.truncate()
-                if not suite.compile(build_log):
+            build_log.seek(0)
+            build_log.truncate()
+            if args.from_libs:
+                kept = os.path.join(args.from_libs, str(i))
+                if not os.path.isdir(kept):
                     verdict = "nocompile"
                 else:
+                    suite.library = os.path.join(kept, "libkvom6.so")
+                    if not relink(os.path.join(kept, "libkvom6.a"), build_log):
+                        print("cannot link the tests; see", build_log.name, file=sys.stderr)
+                        return 1
                     killer = suite.killer()
                     verdict = "survived" if killer is None else "killed"
-            finally:
-                with open(path, "w", encoding="utf-8") as f:
-                    f.write(original)
+            else:
+                path, original = apply(tree, site)
+                try:
+                    if not suite.compile(build_log):
+                        verdict = "nocompile"
+                    else:
+                        if args.keep_libs:
+                            suite.keep(os.path.join(args.keep_libs, str(i)))
+                        killer = suite.killer()
+                        verdict = "survived" if killer is None else "killed"
+                finally:
+                    with open(path, "w", encoding="utf-8") as f:
+                        f.write(original)
             line = f"{verdict:9s} {describe(i, site)}" + (f"  by {killer}" if killer else "")
             log.write(line + "\n")
             log.flush()
             print(line, flush=True)
         # Leave the build matching the clean tree.
+        if args.from_libs:
+            os.remove(os.path.join(suite.build, "tests", "kvo_tests"))
         suite.compile(build_log)
 
     with open(log_path, encoding="utf-8") as f:
