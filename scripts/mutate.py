@@ -14,6 +14,7 @@ not counted when it does not compile. Each result goes to the log as soon as it 
   scripts/mutate.sh --list                print the sample only
   scripts/mutate.sh --keep-libs DIR       also keep each mutant's libraries
   scripts/mutate.sh --from-libs DIR       the tests of now against the kept mutants: no rebuilds
+                    [--follow LOG]        ... while the --keep-libs run that writes LOG goes on
 
 The sample depends only on --seed, --count and the text of src/, so two runs with the same src/
 see the same mutants whichever tests they run.
@@ -250,6 +251,16 @@ class Suite:
                         "-DCMAKE_C_COMPILER_LAUNCHER=ccache"],
                        check=True, stdout=subprocess.DEVNULL)
 
+    def compile_tests(self, log):
+        """Only the objects of kvo_tests (for linking with kept libraries)."""
+        targets = subprocess.run(["ninja", "-C", self.build, "-t", "targets", "all"], check=True,
+                                 stdout=subprocess.PIPE, text=True).stdout
+        objects = [t.split(":")[0] for t in targets.splitlines()
+                   if re.match(r"tests/CMakeFiles/kvo_tests\.dir/.*\.o:", t)]
+        code, _ = run(["nice", "ninja", "-C", self.build, "-j", str(self.jobs)] + objects,
+                      self.tree, None, log)
+        return code == 0
+
     def compile(self, log):
         code, _ = run(["nice", "cmake", "--build", self.build, "-j", str(self.jobs), "--target",
                        "kvo_tests", "kvom6"], self.tree, None, log)
@@ -306,6 +317,18 @@ def apply(tree, site):
     return path, text
 
 
+def wait_for(log_path, index, limit=4 * 3600):
+    """Waits until the log of a running --keep-libs run has a result for mutant `index`."""
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        if os.path.exists(log_path):
+            with open(log_path, encoding="utf-8") as f:
+                if any(l.split()[1:2] == [str(index)] for l in f if not l.startswith("#")):
+                    return True
+        time.sleep(10)
+    return False
+
+
 def describe(index, site):
     rel, _, old, new, op, line = site
     return f"{index:3d} {op:10s} {rel}:{line}  {old!r} -> {new!r}"
@@ -327,6 +350,8 @@ def main():
     ap.add_argument("--keep-libs", help="keep each mutant's libraries in this folder")
     ap.add_argument("--from-libs", help="do not rebuild: link the tests with the libraries kept "
                     "in this folder by an earlier --keep-libs run (same seed and count)")
+    ap.add_argument("--follow", help="with --from-libs: the log of the --keep-libs run, which may "
+                    "still be running; each mutant waits for its result there")
     args = ap.parse_args()
 
     chosen = sample(candidates(ROOT), args.count, args.seed)
@@ -345,15 +370,28 @@ def main():
     suite = Suite(tree, os.path.join(args.work, "build"), args.jobs, None)
     suite.configure()
     build_log = open(os.path.join(args.work, "build.log"), "w", encoding="utf-8")
-    if not suite.compile(build_log):
+    relink = None
+    if args.from_libs:
+        # The libraries come from the earlier run (its folder "clean" holds unmutated ones).
+        if not suite.compile_tests(build_log):
+            print("the tests do not build; see", build_log.name, file=sys.stderr)
+            return 1
+        relink = suite.relinker()
+        clean = os.path.join(args.from_libs, "clean")
+        suite.library = os.path.join(clean, "libkvom6.so")
+        if not relink(os.path.join(clean, "libkvom6.a"), build_log):
+            print("cannot link the tests; see", build_log.name, file=sys.stderr)
+            return 1
+    elif not suite.compile(build_log):
         print("the unmutated tree does not build; see", build_log.name, file=sys.stderr)
         return 1
+    elif args.keep_libs:
+        suite.keep(os.path.join(args.keep_libs, "clean"))
     start = time.monotonic()
     if suite.killer() is not None:
         print("the unmutated tree fails its own tests", file=sys.stderr)
         return 1
     suite.timeout = args.timeout or max(60.0, 4 * (time.monotonic() - start))
-    relink = suite.relinker() if args.from_libs else None
 
     with open(log_path, "a" if args.resume else "w", encoding="utf-8") as log:
         if not args.resume:
@@ -367,6 +405,9 @@ def main():
             build_log.truncate()
             if args.from_libs:
                 kept = os.path.join(args.from_libs, str(i))
+                if args.follow and not wait_for(args.follow, i):
+                    print(f"no result for mutant {i} in {args.follow}", file=sys.stderr)
+                    return 1
                 if not os.path.isdir(kept):
                     verdict = "nocompile"
                 else:
@@ -394,9 +435,8 @@ def main():
             log.flush()
             print(line, flush=True)
         # Leave the build matching the clean tree.
-        if args.from_libs:
-            os.remove(os.path.join(suite.build, "tests", "kvo_tests"))
-        suite.compile(build_log)
+        if not args.from_libs:
+            suite.compile(build_log)
 
     with open(log_path, encoding="utf-8") as f:
         verdicts = [l.split()[0] for l in f if not l.startswith("#")]
