@@ -353,6 +353,9 @@ def main():
     ap.add_argument("--follow", help="with --from-libs: the log of the --keep-libs run, which may "
                     "still be running; each mutant waits for its result there")
     args = ap.parse_args()
+    for name in ("work", "log", "keep_libs", "from_libs", "follow"):
+        if getattr(args, name):
+            setattr(args, name, os.path.abspath(getattr(args, name)))
 
     chosen = sample(candidates(ROOT), args.count, args.seed)
     if args.list:

@@ -342,25 +342,6 @@ TEST_F(FirLow, StorageTogglesForms) {
   expectNoReport();
 }
 
-TEST_F(FirLow, OneTapAndUnitRates) {
-  float h[1] = {2.5f};
-  FirTapState ts{};
-  ASSERT_EQ(kvosFirlInitMr(h, 1, 1, 0, 1, 0, &ts), 0);
-  EXPECT_EQ(ts.isMultiRate, 0);
-  float d[1] = {7};
-  FirDlyState ds{};
-  kvosFirlInitDlyl(&ts, d, &ds);
-  kvosFirlSetDlyl(&ts, nullptr, &ds);
-  const float in[3] = {1, -2, 4};
-  float out[3];
-  ASSERT_EQ(kvosbFirl(&ts, &ds, in, out, 3), 0);
-  EXPECT_EQ(out[0], 2.5f);
-  EXPECT_EQ(out[1], -5.0f);
-  EXPECT_EQ(out[2], 10.0f);
-  EXPECT_EQ(d[0], 4.0f);
-  EXPECT_EQ(kvosFirl(&ts, &ds, 3.0f), 7.5f);
-}
-
 // ---- the high-level entries ----
 
 class FirHigh : public KvoTest {};
