@@ -705,10 +705,11 @@ TEST_F(LmsShort, TapsConvertInPlaceOnlyInTurn) {
   kvoSetErrStatus(0);
   EXPECT_EQ(kvowLmslSetTaps(taps, &ts), KVO_StatusBadState);
   EXPECT_EQ(kvoGetErrStatus(), KVO_StatusBadState);
-  float out[3];
+  float out[4] = {0, 0, 0, 99};  // one more than the taps: the last is never written
   kvowLmslGetTaps(&ts, out);
   EXPECT_EQ(out[0], 0.5f);
   EXPECT_EQ(out[1], -0.25f);
+  EXPECT_EQ(out[3], 99.0f);
   ts.isFilterMode = 1;
   kvowLmslGetTaps(&ts, taps);
   EXPECT_EQ(taps[0], 0.5f);
