@@ -212,16 +212,28 @@ def run(cmd, cwd, timeout, log=None):
         return -1, True
 
 
+def sync(src, dst):
+    """Copies the file unless dst already holds the same bytes, so that a build sees exactly the
+    files that changed (a file left mutated by an interrupted run gets a new time stamp)."""
+    if os.path.exists(dst):
+        with open(src, "rb") as a, open(dst, "rb") as b:
+            if a.read() == b.read():
+                return
+    os.makedirs(os.path.dirname(dst), exist_ok=True)
+    shutil.copy(src, dst)
+
+
 def prepare_tree(work, tests_rev):
     tree = os.path.join(work, "tree")
     for part in ["src", "include", "cmake", "demo", "tools", "CMakeLists.txt"]:
         src = os.path.join(ROOT, part)
-        dst = os.path.join(tree, part)
         if os.path.isdir(src):
-            shutil.copytree(src, dst, dirs_exist_ok=True)
+            for dirpath, _, files in os.walk(src):
+                for name in files:
+                    path = os.path.join(dirpath, name)
+                    sync(path, os.path.join(tree, os.path.relpath(path, ROOT)))
         else:
-            os.makedirs(tree, exist_ok=True)
-            shutil.copy2(src, dst)
+            sync(src, os.path.join(tree, part))
     tests = os.path.join(tree, "tests")
     if os.path.isdir(tests):
         shutil.rmtree(tests)
@@ -257,12 +269,12 @@ class Suite:
                                  stdout=subprocess.PIPE, text=True).stdout
         objects = [t.split(":")[0] for t in targets.splitlines()
                    if re.match(r"tests/CMakeFiles/kvo_tests\.dir/.*\.o:", t)]
-        code, _ = run(["nice", "ninja", "-C", self.build, "-j", str(self.jobs)] + objects,
+        code, _ = run(["ninja", "-C", self.build, "-j", str(self.jobs)] + objects,
                       self.tree, None, log)
         return code == 0
 
     def compile(self, log):
-        code, _ = run(["nice", "cmake", "--build", self.build, "-j", str(self.jobs), "--target",
+        code, _ = run(["cmake", "--build", self.build, "-j", str(self.jobs), "--target",
                        "kvo_tests", "kvom6"], self.tree, None, log)
         return code == 0
 
@@ -272,14 +284,14 @@ class Suite:
         unit = os.path.join(self.build, "tests", "kvo_tests")
         out = os.path.join(self.build, "unit.out")
         with open(out, "w", encoding="utf-8") as log:
-            code, timed_out = run(["nice", unit, "--gtest_brief=1", "--gtest_fail_fast"],
+            code, timed_out = run([unit, "--gtest_brief=1", "--gtest_fail_fast"],
                                   self.build, self.timeout, log)
         if code != 0:
             with open(out, encoding="utf-8", errors="replace") as log:
                 failed = re.findall(r"^\[  FAILED  \] (\S+)", log.read(), re.M)
             return (failed[0] if failed else "kvo_tests") + (" timeout" if timed_out else "")
         for script in self.references:
-            code, timed_out = run(["nice", self.python, script, self.library], self.build,
+            code, timed_out = run([self.python, script, self.library], self.build,
                                   self.timeout)
             if code != 0:
                 return os.path.basename(script) + (" timeout" if timed_out else "")
@@ -301,7 +313,7 @@ class Suite:
 
         def relink(archive, log):
             cmd = link.replace("libkvom6.a", archive, 1)
-            return subprocess.run(["nice", "sh", "-c", cmd], cwd=self.build, stdout=log,
+            return subprocess.run(["sh", "-c", cmd], cwd=self.build, stdout=log,
                                   stderr=subprocess.STDOUT).returncode == 0
         return relink
 
@@ -353,6 +365,9 @@ def main():
     ap.add_argument("--follow", help="with --from-libs: the log of the --keep-libs run, which may "
                     "still be running; each mutant waits for its result there")
     args = ap.parse_args()
+    # Long and CPU-bound: at niceness 10, once (commands started from here inherit it).
+    if os.nice(0) < 10:
+        os.nice(10 - os.nice(0))
     for name in ("work", "log", "keep_libs", "from_libs", "follow"):
         if getattr(args, name):
             setattr(args, name, os.path.abspath(getattr(args, name)))
