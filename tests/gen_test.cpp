@@ -35,6 +35,8 @@ struct Member {
   std::function<int(const InitArgs&, State*)> init;
   std::function<Cx(State*)> single;
   std::function<int(State*, int, Values&)> block;  // appends n values; returns the status
+  // Test names show the type code (gtest would otherwise print the bytes, padding included).
+  friend void PrintTo(const Member& m, std::ostream* os) { *os << m.name; }
 };
 
 template <class T, class S, class F>
@@ -652,6 +654,7 @@ struct RandMember {
   std::function<Cx(void*)> one;
   std::function<int(void*, int, Values&)> block;
   Registers (*registers)(const void*);
+  friend void PrintTo(const RandMember& m, std::ostream* os) { *os << m.op << m.name; }
 };
 
 #define KVO_RAND_MEMBER(code, op, S, T, F, normal, cplx, kind)                               \

@@ -249,4 +249,15 @@ TEST(Threads, EightThreadsKeepTheirOwnTablesStatusModeAndReporter) {
   EXPECT_EQ(kvoGetErrStatus(), KVO_StatusOk);
 }
 
+// A thread's tables are not released when it ends (only its context record is): the table is
+// still readable afterwards, under the sanitizers too, and it is the caller's to release.
+TEST(Threads, TablesOutliveTheirThreadUntilFreed) {
+  ComplexFloat* table = nullptr;
+  std::thread([&table] { table = kvocGetFftTwdTbl(4); }).join();
+  ASSERT_NE(table, nullptr);
+  EXPECT_NEAR(table[4].re, 0.0f, 1e-7f);  // exp(-2 pi i 4/16) = -i
+  EXPECT_EQ(table[4].im, -1.0f);
+  kvoFree(table);
+}
+
 }  // namespace
