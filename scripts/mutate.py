@@ -362,6 +362,8 @@ def main():
     ap.add_argument("--keep-libs", help="keep each mutant's libraries in this folder")
     ap.add_argument("--from-libs", help="do not rebuild: link the tests with the libraries kept "
                     "in this folder by an earlier --keep-libs run (same seed and count)")
+    ap.add_argument("--build-only", action="store_true",
+                    help="with --keep-libs: build and keep the mutants, run no tests")
     ap.add_argument("--follow", help="with --from-libs: the log of the --keep-libs run, which may "
                     "still be running; each mutant waits for its result there")
     args = ap.parse_args()
@@ -383,7 +385,8 @@ def main():
     done = set()
     if args.resume and os.path.exists(log_path):
         with open(log_path, encoding="utf-8") as f:
-            done = {int(l.split()[1]) for l in f if l.startswith(("killed", "survived", "nocompile"))}
+            done = {int(l.split()[1]) for l in f
+                    if l.startswith(("killed", "survived", "nocompile", "built"))}
     tree = prepare_tree(args.work, args.tests_rev)
     suite = Suite(tree, os.path.join(args.work, "build"), args.jobs, None)
     suite.configure()
@@ -406,7 +409,9 @@ def main():
     elif args.keep_libs:
         suite.keep(os.path.join(args.keep_libs, "clean"))
     start = time.monotonic()
-    if suite.killer() is not None:
+    if args.build_only:
+        pass
+    elif suite.killer() is not None:
         print("the unmutated tree fails its own tests", file=sys.stderr)
         return 1
     suite.timeout = args.timeout or max(60.0, 4 * (time.monotonic() - start))
@@ -443,8 +448,11 @@ def main():
                     else:
                         if args.keep_libs:
                             suite.keep(os.path.join(args.keep_libs, str(i)))
-                        killer = suite.killer()
-                        verdict = "survived" if killer is None else "killed"
+                        if args.build_only:
+                            verdict = "built"
+                        else:
+                            killer = suite.killer()
+                            verdict = "survived" if killer is None else "killed"
                 finally:
                     with open(path, "w", encoding="utf-8") as f:
                         f.write(original)

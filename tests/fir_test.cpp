@@ -318,6 +318,13 @@ void checkForms() {
   EXPECT_EQ(ts.isFilterMode, 0);
   EXPECT_EQ(std::memcmp(h.data(), orig.data(), sizeof(T) * 6), 0);
   ASSERT_EQ(Elem<T>::setTaps(h.data(), &ts), 0);
+  // From another array the taps are copied in, also when the storage is already in filter form.
+  const auto other = randomData<T>(6, 11);
+  ASSERT_EQ(Elem<T>::setTaps(other.data(), &ts), 0);
+  std::vector<T> back(6);
+  ASSERT_EQ(Elem<T>::getTaps(&ts, back.data()), 0);
+  EXPECT_TRUE(sameBits(back, other));
+  ASSERT_EQ(Elem<T>::setTaps(orig.data(), &ts), 0);
 
   std::vector<T> d = randomData<T>(6, 10);
   const auto user = d;
