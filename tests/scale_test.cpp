@@ -203,6 +203,12 @@ TEST(ScaleFloats, NonFiniteAndHugeValues) {
   for (int k = 0; k < 7; ++k) EXPECT_EQ(out[k], wrap[k]) << in[k];
   kvoScaleFloatsToShorts(in, out, 7, 3, nullptr);
   for (int k = 0; k < 7; ++k) EXPECT_EQ(out[k], sat[k]) << in[k];
+  // The automatic factor looks at the n values only, not at a larger one just past them.
+  const float edge[] = {-32768.0f, 32768.0f};
+  int factor = -1;
+  kvoScaleFloatsToShorts(edge, out, 1, 4, &factor);
+  EXPECT_EQ(factor, 0);
+  EXPECT_EQ(out[0], -32768);
 }
 
 TEST(ScaleFloats, PairsShareTheLargerFactor) {
