@@ -695,7 +695,7 @@ TEST_F(LmsShort, Q13RuleBitExact) {
 }
 
 TEST_F(LmsShort, TapsConvertInPlaceOnlyInTurn) {
-  float taps[3] = {0.5f, -0.25f, 1.0f / 8192};
+  float taps[4] = {0.5f, -0.25f, 1.0f / 8192, 0};  // three taps; the fourth value is not one
   LmsTapState ts;
   kvowLmslInit(0, taps, 3, 0.1f, 0, &ts);
   const auto* q = reinterpret_cast<const std::int32_t*>(taps);
