@@ -32,6 +32,14 @@ if(KVO_SANITIZE)
   add_link_options(${KVO_SANITIZER_FLAGS})
 endif()
 
+if(KVO_TSAN)
+  if(KVO_SANITIZE)
+    message(FATAL_ERROR "KVO_TSAN and KVO_SANITIZE cannot be combined")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # Per-level kernels. Every src/kernels/<family>/<name>.inl is written once as templates over the
 # instruction-set level; for each level the build writes a translation unit <name>_<level>.cpp that
 # defines KVO_ISA and includes it, compiled with that level's target flags. The dispatcher only

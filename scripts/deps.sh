@@ -6,6 +6,8 @@
 #   scripts/deps.sh windows-build   CMake, GoogleTest's sources, the MinGW-w64 cross compilers
 #   scripts/deps.sh windows the above and Wine for the 64-bit test run
 #   scripts/deps.sh docs    Doxygen, for scripts/docs.sh
+#   scripts/deps.sh mutate  the test set and ccache, for scripts/mutate.sh
+#   scripts/deps.sh leaks   the test set and valgrind, for a run of the suite under valgrind
 #   scripts/deps.sh i686    the 32-bit x86 Linux cross compiler, GoogleTest's sources, qemu-i386
 set -eu
 
@@ -15,6 +17,8 @@ bench="$test libbenchmark-dev libfftw3-dev libkissfft-dev libliquid-dev libopenb
 windows_build="cmake make googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix"
 windows="$windows_build wine wine64"
 docs="doxygen python3"
+mutate="$test ninja-build ccache"
+leaks="$test valgrind"
 i686="cmake make googletest g++-i686-linux-gnu qemu-user"
 
 case "${1:-build}" in
@@ -24,8 +28,10 @@ case "${1:-build}" in
   windows-build) wanted=$windows_build ;;
   windows) wanted=$windows ;;
   docs) wanted=$docs ;;
+  mutate) wanted=$mutate ;;
+  leaks) wanted=$leaks ;;
   i686) wanted=$i686 ;;
-  *) echo "usage: $0 build|test|bench|windows-build|windows|docs|i686" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|bench|windows-build|windows|docs|mutate|leaks|i686" >&2; exit 2 ;;
 esac
 
 missing=""

@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds the library and runs every test: a release build with GCC, then an ASan+UBSan build
-# with clang (which also shows the sources are warning-free with both compilers), the reference
-# pages, a 32-bit x86 Linux build whose test suite runs under qemu-i386, then the Windows DLLs
-# (scripts/windows.sh). KVO_I686=0 leaves the 32-bit stage out; KVO_WINDOWS=0 leaves Windows out,
-# KVO_WINDOWS=build runs its cross builds and export checks without the test run under Wine.
+# with clang (which also shows the sources are warning-free with both compilers), the threads
+# program under ThreadSanitizer, the reference pages, a 32-bit x86 Linux build whose test suite
+# runs under qemu-i386, then the Windows DLLs (scripts/windows.sh). KVO_I686=0 leaves the 32-bit
+# stage out; KVO_WINDOWS=0 leaves Windows out, KVO_WINDOWS=build runs its cross builds and export
+# checks without the test run under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -25,6 +26,13 @@ cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/sanitize --output-on-failure
 KVO_FUZZ_SEED=1 scripts/fuzz.sh "${KVO_FUZZ_SECONDS:-60}"
+
+# Eight threads at once through the stateful parts of the library under ThreadSanitizer: only the
+# library and that one program are built.
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVO_TSAN=ON \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+cmake --build build/tsan -j"$jobs" --target kvo_threads
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build/tsan/tests/kvo_threads --gtest_brief=1
 
 # The reference pages: any Doxygen warning fails.
 scripts/docs.sh build/docs

@@ -6,18 +6,10 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::randomComplex;
-using kvotest::randomReals;
-using kvotest::sameBits;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 
-using CF = ComplexFloat;
-using CD = ComplexDouble;
 constexpr const char* kModule = "kvoarith";
 
 // ---- argument checks: order, messages, and no writes on failure ----

@@ -16,11 +16,7 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::randomComplex;
-using kvotest::randomReals;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 
@@ -261,6 +257,14 @@ TEST_F(Dft, IntegerCoreMatchesModel) {
   const auto want = intCoreModel(big, KVO_Forw, 4, mf);
   EXPECT_EQ(std::memcmp(got.data(), want.data(), sizeof(ComplexShort) * 160), 0);
   EXPECT_EQ(f, mf);
+  // In the fixed modes a null factor counts as 0.
+  for (int mode : {2, 3}) {
+    int zero = 0;
+    const auto want0 = intCoreModel(x, KVO_Forw, mode, zero);
+    std::vector<ComplexShort> got0(16);
+    kvovDft(x.data(), got0.data(), 16, KVO_Forw, mode, nullptr);
+    EXPECT_EQ(std::memcmp(got0.data(), want0.data(), sizeof(ComplexShort) * 16), 0) << mode;
+  }
 }
 
 TEST_F(Dft, CoreChoiceFollowsLength) {

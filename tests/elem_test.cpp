@@ -12,31 +12,12 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::randomComplex;
-using kvotest::randomReals;
-using kvotest::reports;
-using kvotest::sameBits;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 
-using CF = ComplexFloat;
-using CD = ComplexDouble;
-using CS = ComplexShort;
-using I64 = std::int64_t;
-using LD = long double;
-
 const float kInfF = std::numeric_limits<float>::infinity();
 const double kInf = std::numeric_limits<double>::infinity();
-
-std::vector<short> everyShort() {
-  std::vector<short> v(65536);
-  for (int k = 0; k < 65536; ++k) v[k] = short(k - 32768);
-  return v;
-}
 
 short low16(I64 v) { return short(std::uint16_t(std::uint64_t(v) & 0xFFFF)); }
 short clamp16(I64 v) { return short(std::clamp<I64>(v, -32768, 32767)); }

@@ -11,12 +11,10 @@
 #include "support/kvo_test.h"
 #include "transform/tables.h"
 
-using kvotest::forEachIsa;
-using kvotest::KvoTest;
+using namespace kvotest;
 
 namespace {
 
-using I64 = std::int64_t;
 struct CI {
   I64 re, im;
 };

@@ -6,14 +6,10 @@
 #include "support/kvo_test.h"
 #include "transform/tables.h"
 
-using kvotest::forEachIsa;
-using kvotest::KvoTest;
-using kvotest::randomComplex;
-using kvotest::randomReals;
+using namespace kvotest;
 
 namespace {
 
-using LD = long double;
 struct CL {
   LD re, im;
 };

@@ -12,15 +12,11 @@
 #include "kernels/filter/fir.h"
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::KvoTest;
-using kvotest::sameBits;
+using namespace kvotest;
 
 namespace {
 
 namespace fir = kvo::kern::fir;
-using CF = ComplexFloat;
-using CD = ComplexDouble;
 using LC = std::complex<long double>;
 
 template <class T>
@@ -322,6 +318,13 @@ void checkForms() {
   EXPECT_EQ(ts.isFilterMode, 0);
   EXPECT_EQ(std::memcmp(h.data(), orig.data(), sizeof(T) * 6), 0);
   ASSERT_EQ(Elem<T>::setTaps(h.data(), &ts), 0);
+  // From another array the taps are copied in, also when the storage is already in filter form.
+  const auto other = randomData<T>(6, 11);
+  ASSERT_EQ(Elem<T>::setTaps(other.data(), &ts), 0);
+  std::vector<T> back(6);
+  ASSERT_EQ(Elem<T>::getTaps(&ts, back.data()), 0);
+  EXPECT_TRUE(sameBits(back, other));
+  ASSERT_EQ(Elem<T>::setTaps(orig.data(), &ts), 0);
 
   std::vector<T> d = randomData<T>(6, 10);
   const auto user = d;
@@ -344,25 +347,6 @@ TEST_F(FirLow, StorageTogglesForms) {
   checkForms<double>();
   checkForms<CD>();
   expectNoReport();
-}
-
-TEST_F(FirLow, OneTapAndUnitRates) {
-  float h[1] = {2.5f};
-  FirTapState ts{};
-  ASSERT_EQ(kvosFirlInitMr(h, 1, 1, 0, 1, 0, &ts), 0);
-  EXPECT_EQ(ts.isMultiRate, 0);
-  float d[1] = {7};
-  FirDlyState ds{};
-  kvosFirlInitDlyl(&ts, d, &ds);
-  kvosFirlSetDlyl(&ts, nullptr, &ds);
-  const float in[3] = {1, -2, 4};
-  float out[3];
-  ASSERT_EQ(kvosbFirl(&ts, &ds, in, out, 3), 0);
-  EXPECT_EQ(out[0], 2.5f);
-  EXPECT_EQ(out[1], -5.0f);
-  EXPECT_EQ(out[2], 10.0f);
-  EXPECT_EQ(d[0], 4.0f);
-  EXPECT_EQ(kvosFirl(&ts, &ds, 3.0f), 7.5f);
 }
 
 // ---- the high-level entries ----

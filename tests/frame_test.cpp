@@ -3,7 +3,7 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::KvoTest;
+using namespace kvotest;
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 

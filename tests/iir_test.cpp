@@ -10,16 +10,7 @@
 
 namespace {
 
-using kvotest::clearReports;
-using kvotest::forEachIsa;
-using kvotest::KvoTest;
-using kvotest::reports;
-using kvotest::sameBits;
-using CF = ComplexFloat;
-using CD = ComplexDouble;
-
-template <class T>
-constexpr bool kComplex = std::is_same_v<T, CF> || std::is_same_v<T, CD>;
+using namespace kvotest;
 
 template <class T>
 T make(double re, double im) {

@@ -8,10 +8,7 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 
@@ -119,33 +116,6 @@ TEST(Law, DecodesEveryCode) {
   });
 }
 
-TEST(Law, StatedExamples) {
-  const short a[] = {0, -1, 32767, -32768};
-  Code out[6];
-  kvowbLinToALaw(a, out, 4);
-  EXPECT_EQ(std::vector<Code>(out, out + 4), (std::vector<Code>{0x80, 0x00, 0xFF, 0x7F}));
-  const short mu[] = {0, 4, 5, -1, 32767, -32768};
-  kvowbLinToMuLaw(mu, out, 6);
-  EXPECT_EQ(std::vector<Code>(out, out + 6),
-            (std::vector<Code>{0xFF, 0xFF, 0xFE, 0x7F, 0x80, 0x00}));
-  const short edge[] = {125, 124};
-  kvowbLinToMuLaw(edge, out, 2);
-  EXPECT_EQ(out[0], 0xEF);
-  EXPECT_EQ(out[1], 0xF0);
-  const Code c[] = {0x80, 0x00, 0xFF};
-  short lin[3];
-  kvowbALawToLin(c, lin, 2);
-  EXPECT_EQ(lin[0], 8);
-  EXPECT_EQ(lin[1], -8);
-  int wide;
-  kvoibALawToLin(c + 2, &wide, 1);
-  EXPECT_EQ(wide, 32256 * 65536);
-  const float f[] = {0.97f, -0.97f};
-  kvosbLinToALaw(f, out, 2);
-  EXPECT_EQ(out[0], 0xFF);
-  EXPECT_EQ(out[1], 0x7F);
-}
-
 // ---- the other linear formats ----
 
 TEST(Law, WideSamplesUseTheirUpperHalf) {
@@ -179,27 +149,13 @@ short floatSample(R x) {
 
 template <class R>
 std::vector<R> floatSamples() {
-  const R inf = std::numeric_limits<R>::infinity();
-  std::vector<R> v = {0,
-                      R(-0.0),
-                      R(0.96875),
-                      R(-0.96875),
-                      R(0.9687),
-                      R(-0.9687),
-                      R(1),
-                      R(-1),
-                      inf,
-                      -inf,
-                      R(1e30),
-                      R(-1e30),
-                      R(1e-40),
-                      R(-1) / R(32768),
-                      R(0.5),
-                      R(-0.5),
-                      std::numeric_limits<R>::quiet_NaN(),
-                      -std::numeric_limits<R>::quiet_NaN()};
-  v.push_back(std::nextafter(R(0.96875), R(0)));
-  v.push_back(-std::nextafter(R(0.96875), R(0)));
+  std::vector<R> v;
+  for (R x : {R(0), R(0.96875), R(0.9687), std::nextafter(R(0.96875), R(0)), R(1), R(0.5), R(1e30),
+              R(1e-40), R(1) / R(32768), std::numeric_limits<R>::infinity(),
+              std::numeric_limits<R>::quiet_NaN()}) {
+    v.push_back(x);
+    v.push_back(-x);
+  }
   for (int k = -32768; k < 32768; ++k) {
     v.push_back(R(k) / 32768);                        // exact samples
     v.push_back(std::nextafter(R(k) / 32768, R(0)));  // just inside them

@@ -12,32 +12,15 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::sameBits;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
 
-using CF = ComplexFloat;
-using CD = ComplexDouble;
 using LC = std::complex<long double>;
 
 template <class T>
-constexpr bool kComplex = std::is_same_v<T, CF> || std::is_same_v<T, CD>;
-template <class T>
 using RealOf = std::conditional_t<std::is_same_v<T, CF>, float,
                                   std::conditional_t<std::is_same_v<T, CD>, double, T>>;
-
-// Element by element, bit for bit.
-template <class T>
-bool sameBits(const std::vector<T>& a, const std::vector<T>& b) {
-  return a.size() == b.size() &&
-         std::memcmp(static_cast<const void*>(a.data()), static_cast<const void*>(b.data()),
-                     a.size() * sizeof(T)) == 0;
-}
-using kvotest::sameBits;
 
 template <class T>
 LC wide(const T& v) {
@@ -712,7 +695,7 @@ TEST_F(LmsShort, Q13RuleBitExact) {
 }
 
 TEST_F(LmsShort, TapsConvertInPlaceOnlyInTurn) {
-  float taps[3] = {0.5f, -0.25f, 1.0f / 8192};
+  float taps[4] = {0.5f, -0.25f, 1.0f / 8192, 0};  // three taps; the fourth value is not one
   LmsTapState ts;
   kvowLmslInit(0, taps, 3, 0.1f, 0, &ts);
   const auto* q = reinterpret_cast<const std::int32_t*>(taps);
@@ -722,10 +705,11 @@ TEST_F(LmsShort, TapsConvertInPlaceOnlyInTurn) {
   kvoSetErrStatus(0);
   EXPECT_EQ(kvowLmslSetTaps(taps, &ts), KVO_StatusBadState);
   EXPECT_EQ(kvoGetErrStatus(), KVO_StatusBadState);
-  float out[3];
+  float out[4] = {0, 0, 0, 99};  // one more than the taps: the last is never written
   kvowLmslGetTaps(&ts, out);
   EXPECT_EQ(out[0], 0.5f);
   EXPECT_EQ(out[1], -0.25f);
+  EXPECT_EQ(out[3], 99.0f);
   ts.isFilterMode = 1;
   kvowLmslGetTaps(&ts, taps);
   EXPECT_EQ(taps[0], 0.5f);

@@ -12,21 +12,9 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::isSentinel;
-using kvotest::KvoTest;
-using kvotest::randomComplex;
-using kvotest::randomReals;
-using kvotest::sameBits;
-using kvotest::sentinel;
+using namespace kvotest;
 
 namespace {
-
-using CF = ComplexFloat;
-using CD = ComplexDouble;
-using CS = ComplexShort;
-using I64 = std::int64_t;
-using LD = long double;
 
 std::vector<short> randomShorts(std::size_t n, unsigned seed) {
   std::mt19937 gen(seed);
@@ -207,7 +195,8 @@ TEST(StatsNormResults, AgainstLongDoubleAtEveryLevel) {
     const auto a = randomReals<float>(n, 1), b = randomReals<float>(n, 2);
     const auto c = randomComplex<CD>(n, 3), e = randomComplex<CD>(n, 4);
     const auto w = randomShorts(n, 5), w2 = randomShorts(n, 6);
-    LD s1 = 0, s2 = 0, mx = 0, z1 = 0, z2 = 0, zmax = 0;
+    const auto v = randomComplexShorts(n, 7), v2 = randomComplexShorts(n, 8);
+    LD s1 = 0, s2 = 0, mx = 0, z1 = 0, z2 = 0, zmax = 0, v1 = 0, vsq = 0, vmax = 0;
     I64 w1 = 0, wsq = 0, wmax = 0;
     for (int k = 0; k < n; ++k) {
       const LD d = LD(a[k]) - b[k];
@@ -216,6 +205,8 @@ TEST(StatsNormResults, AgainstLongDoubleAtEveryLevel) {
       z1 += m, z2 += m * m, zmax = std::max(zmax, m);
       const I64 dw = I64{w[k]} - w2[k];
       w1 += std::abs(dw), wsq += dw * dw, wmax = std::max<I64>(wmax, std::abs(dw));
+      const LD mv = std::hypot(LD(v[k].re) - v2[k].re, LD(v[k].im) - v2[k].im);
+      v1 += mv, vsq += mv * mv, vmax = std::max(vmax, mv);
     }
     EXPECT_EQ(sameAtEveryLevel([&] { return kvosNorm(a.data(), b.data(), n, 1); }), float(mx));
     EXPECT_LE(
@@ -232,6 +223,12 @@ TEST(StatsNormResults, AgainstLongDoubleAtEveryLevel) {
           << kind;
       const double wantW = kind == 1 ? wmax : kind == 2 ? w1 : std::sqrt(double(wsq));
       EXPECT_EQ(kvowNorm(w.data(), w2.data(), n, kind), float(wantW)) << kind;
+      const LD wantV = kind == 1 ? vmax : kind == 2 ? v1 : std::sqrt(vsq);
+      EXPECT_LE(
+          relativeError(sameAtEveryLevel([&] { return kvovNorm(v.data(), v2.data(), n, kind); }),
+                        wantV),
+          1e-6)
+          << kind;
     }
     const LD rel =
         std::sqrt(z2) / std::sqrt(std::accumulate(e.begin(), e.end(), LD(0), [](LD s, CD x) {

@@ -6,8 +6,7 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::KvoTest;
+using namespace kvotest;
 
 namespace {
 
@@ -179,6 +178,18 @@ TEST_F(Wavelet, EveryCheckReportsAndNothingIsComputed) {
   EXPECT_TRUE(kvotest::isSentinel(d) && kvotest::isSentinel(f));
   kvotest::clearReports();
   kvoSetErrStatus(0);
+  // Orthogonal filters come in pairs of one even length.
+  WtState o{};
+  kvosWtInit(3, 0, 3, 1, &o, KVO_Daublet);
+  o.len[1] += 2;
+  o.len[2] += 2;
+  kvosWtReconstruct(&o, f.data(), f.data());
+  expectReport(KVO_StatusBadArgument, "kvosWtReconstruct",
+               "error in the filter lengths ortho. wavelet", "kvowlts");
+  kvoSetErrStatus(0);
+  o.len[1] -= 2;
+  o.len[2] -= 2;
+  kvoWtFree(&o);
   kvosWtDecompose(nullptr, f.data(), f.data());  // silently ignored
   kvoWtFree(&s);
   expectNoReport();

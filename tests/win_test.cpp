@@ -9,12 +9,9 @@
 
 #include "support/kvo_test.h"
 
-using kvotest::forEachIsa;
-using kvotest::KvoTest;
+using namespace kvotest;
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // ---- every window of every type through one signature ----
 

@@ -7,43 +7,26 @@ full-length transform, blocked transforms) and compared with the definition comp
 Usage: conv_test.py path/to/libkvom6.so
 """
 import ctypes
-import sys
 
 import numpy as np
 import scipy.ndimage
 import scipy.signal
 
-lib = ctypes.CDLL(sys.argv[1])
-failures = []
-checks = 0
-worst = {}
+from kvoref import I, P, check, finish, lib, note, ptr
 
-P = ctypes.c_void_p
-I = ctypes.c_int
 IP = ctypes.POINTER(ctypes.c_int)
 
 
-def ptr(a):
-    return a.ctypes.data_as(P)
-
-
-def check(name, got, want, tol):
-    global checks
-    checks += 1
+def close(name, got, want, tol):
     scale = np.sqrt(np.sum(np.abs(want) ** 2) / max(want.size, 1)) + 1e-300
     err = np.max(np.abs(got - want)) / scale if want.size else 0.0
-    key = "double" if got.dtype in (np.float64, np.complex128) else "float"
-    worst[key] = max(worst.get(key, 0.0), err)
-    if not err <= tol:
-        failures.append(f"{name}: max error {err:.3g} (relative to RMS) > {tol:.3g}")
+    note("double" if got.dtype in (np.float64, np.complex128) else "float", err)
+    check(name, err <= tol, f"max error {err:.3g} (relative to RMS) > {tol:.3g}")
 
 
 def exact(name, got, want):
-    global checks
-    checks += 1
-    if not np.array_equal(got, want):
-        bad = np.flatnonzero(got.ravel() != want.ravel())
-        failures.append(f"{name}: {bad.size} values differ, first at {bad[0]}")
+    bad = np.flatnonzero(got.ravel() != want.ravel())
+    check(name, np.array_equal(got, want), f"{bad.size} values differ, first at {bad[:1]}")
 
 
 rng = np.random.default_rng(7)
@@ -76,12 +59,11 @@ for code, tx, th in MEMBERS:
         x, h = data(tx, lx), data(th, lh)
         y = np.zeros(lx + lh - 1, ty)
         status = fn(ptr(x), lx, ptr(h), lh, ptr(y))
-        if status != 0:
-            failures.append(f"kvo{code}Conv({lx}, {lh}) returned {status}")
+        check(f"kvo{code}Conv({lx}, {lh}) status", status == 0, f"{status}")
         want = np.convolve(x.astype(np.complex128), h.astype(np.complex128))
         if not np.issubdtype(ty, np.complexfloating):
             want = want.real
-        check(f"kvo{code}Conv({lx}, {lh})", y, want, TOL[ty] * (1 + np.log2(lx + lh)))
+        close(f"kvo{code}Conv({lx}, {lh})", y, want, TOL[ty] * (1 + np.log2(lx + lh)))
 
 # ---- cross-correlation: numpy conjugates its second operand, the library its first
 for code, ta, tb in MEMBERS:
@@ -104,7 +86,7 @@ for code, ta, tb in MEMBERS:
         if not np.issubdtype(ty, np.complexfloating):
             want = want.real
         tol = TOL[ty] * (1 + np.log2(la + lb)) * 4
-        check(f"kvo{code}CrossCorr({la}, {lb}, {lo}..{hi})", dst, want, tol)
+        close(f"kvo{code}CrossCorr({la}, {lb}, {lo}..{hi})", dst, want, tol)
 
 # ---- autocorrelation with its normalisations
 for code, t in (("s", np.float32), ("c", np.complex64), ("d", np.float64), ("z", np.complex128)):
@@ -120,7 +102,7 @@ for code, t in (("s", np.float32), ("c", np.complex64), ("d", np.float64), ("z",
             want = full / n if ctype == 1 else full / (n - np.arange(lags)) if ctype == 2 else full
             if not np.issubdtype(t, np.complexfloating):
                 want = want.real
-            check(f"kvo{code}AutoCorr({n}, {lags}, type {ctype})", dst, want,
+            close(f"kvo{code}AutoCorr({n}, {lags}, type {ctype})", dst, want,
                   TOL[np.dtype(t)] * (1 + np.log2(n)) * (4 if ctype != 2 else 4 * np.sqrt(n)))
 
 # ---- 16-bit correlation against the wrapped 32-bit sums (no scaling and saturation)
@@ -168,7 +150,7 @@ for code, t in (("s", np.float32), ("d", np.float64)):
         y = np.zeros((xr + hr - 1, xc + hc - 1), t)
         fn(ptr(x), xc, xr, ptr(h), hc, hr, ptr(y))
         want = scipy.signal.convolve2d(x.astype(np.float64), h.astype(np.float64), "full")
-        check(f"kvo{code}Conv2D({xr}x{xc}, {hr}x{hc})", y, want,
+        close(f"kvo{code}Conv2D({xr}x{xc}, {hr}x{hc})", y, want,
               TOL[np.dtype(t)] * 40)
 
 # ---- 2-D filtering against scipy.ndimage.convolve with zero borders; the kernel comes back
@@ -185,7 +167,7 @@ for code, t in (("s", np.float32), ("d", np.float64)):
         fn(ptr(src), c, r, ptr(k), kc, kr, ptr(dst))
         want = scipy.ndimage.convolve(src.astype(np.float64), keep.astype(np.float64),
                                       mode="constant", cval=0.0)
-        check(f"kvo{code}Filter2D({r}x{c}, {kr}x{kc})", dst, want, TOL[np.dtype(t)] * 40)
+        close(f"kvo{code}Filter2D({r}x{c}, {kr}x{kc})", dst, want, TOL[np.dtype(t)] * 40)
         exact(f"kvo{code}Filter2D kernel restored ({kr}x{kc})", k, keep)
 
 # ---- resampling
@@ -212,8 +194,4 @@ for factor in (1, 2, 5):
         exact(f"kvosDownSample blocks factor {factor} phase {phase}", np.array(got, np.float32),
               sig[phase::factor])
 
-print(f"{checks} checks; worst max error relative to RMS: " +
-      ", ".join(f"{k} {v:.3g}" for k, v in sorted(worst.items())))
-if failures:
-    print("\n".join(failures[:40]))
-    sys.exit(1)
+finish()

@@ -3,33 +3,21 @@
 Usage: dft_test.py path/to/libkvom6.so
 """
 import ctypes
-import sys
 import threading
 
 import numpy as np
 import scipy.fft
 
+from kvoref import CD, CF, check, finish, lib, note, ptr
+
 FORW, INV, NOSCALE = 1, 2, 16
 DO_FLOAT_CORE = 16384
 
-lib = ctypes.CDLL(sys.argv[1])
-failures = []
-checks = 0
-worst = {}  # name -> largest relative RMS error
 
-
-def ptr(a):
-    return a.ctypes.data_as(ctypes.c_void_p)
-
-
-def check(name, key, got, want, tol):
-    global checks
-    checks += 1
+def close(name, key, got, want, tol):
     scale = np.sqrt(np.sum(np.abs(want) ** 2)) or 1.0
-    err = np.sqrt(np.sum(np.abs(np.asarray(got) - want) ** 2)) / scale
-    worst[key] = max(worst.get(key, 0.0), err)
-    if not err <= tol:
-        failures.append(f"{name}: relative RMS error {err:.3g} > {tol:.3g}")
+    err = note(key, np.sqrt(np.sum(np.abs(np.asarray(got) - want) ** 2)) / scale)
+    check(name, err <= tol, f"relative RMS error {err:.3g} > {tol:.3g}")
 
 
 for fn in ("kvocDft", "kvozDft", "kvosDct", "kvodDct", "kvowDct"):
@@ -40,14 +28,6 @@ lib.kvovDft.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.c_int, ctypes.c
 lib.kvovDft.restype = None
 for fn in ("kvocFreeTwdTbls", "kvozFreeTwdTbls", "kvovFreeTwdTbls"):
     getattr(lib, fn).restype = None
-
-
-class CF(ctypes.Structure):
-    _fields_ = [("re", ctypes.c_float), ("im", ctypes.c_float)]
-
-
-class CD(ctypes.Structure):
-    _fields_ = [("re", ctypes.c_double), ("im", ctypes.c_double)]
 
 
 class GS(ctypes.Structure):
@@ -83,13 +63,13 @@ for n in lengths:
         src = x.astype(ctype)
         dst = np.zeros(n, ctype)
         getattr(lib, fn)(ptr(src), ptr(dst), n, FORW)
-        check(f"{fn} forward N={n}", key, dst, want, tol * max(1, np.log2(n)))
+        close(f"{fn} forward N={n}", key, dst, want, tol * max(1, np.log2(n)))
         getattr(lib, fn)(ptr(dst), ptr(dst), n, INV)  # in place
-        check(f"{fn} inverse N={n}", key, dst, x, tol * max(1, np.log2(n)))
+        close(f"{fn} inverse N={n}", key, dst, x, tol * max(1, np.log2(n)))
     src = (x * 1000).astype(np.complex64)
     dst = np.zeros(n, np.complex64)
     lib.kvocDft(ptr(src), ptr(dst), n, INV | NOSCALE)
-    check(f"kvocDft inverse unscaled N={n}", "kvocDft", dst, np.fft.ifft(x * 1000) * n,
+    close(f"kvocDft inverse unscaled N={n}", "kvocDft", dst, np.fft.ifft(x * 1000) * n,
           2e-6 * max(1, np.log2(n)))
     # The 16-bit float core against the rounded-toward-zero reference with scale factor 4.
     if 1 < n <= 600:
@@ -101,11 +81,8 @@ for n in lengths:
         factor = ctypes.c_int(4)
         lib.kvovDft(ptr(src), ptr(dst), n, FORW | DO_FLOAT_CORE, 3, ctypes.byref(factor))
         want16 = np.clip(np.trunc(np.column_stack((ref.real, ref.imag)).ravel()), -32768, 32767)
-        checks += 1
-        err = np.max(np.abs(dst.astype(np.float64) - want16))
-        worst["kvovDft float core (LSB)"] = max(worst.get("kvovDft float core (LSB)", 0), err)
-        if err > 1:
-            failures.append(f"kvovDft float core N={n}: {err} LSB")
+        err = note("kvovDft float core (LSB)", np.max(np.abs(dst.astype(np.float64) - want16)))
+        check(f"kvovDft float core N={n}", err <= 1, f"{err} LSB")
     if n % 16 == 0:
         lib.kvocFreeTwdTbls()
         lib.kvozFreeTwdTbls()
@@ -124,7 +101,7 @@ for n, k in ((1, 0), (8, 3), (100, 7), (256, 255), (1000, 123)):
         getattr(lib, f"kvo{code}GoertzInit")(k / n, ctypes.byref(st))
         r = getattr(lib, f"kvo{code}bGoertz")(ctypes.byref(st), ptr(data), n)
         want = np.fft.fft(data.astype(np.complex128))[k]
-        check(f"kvo{code}bGoertz N={n} k={k}", f"kvo{code}bGoertz", [r.re + 1j * r.im], [want],
+        close(f"kvo{code}bGoertz N={n} k={k}", f"kvo{code}bGoertz", [r.re + 1j * r.im], [want],
               tol * max(1, np.sqrt(n)))
 
 # ---- DCT: type II / III orthonormal, powers of two and other lengths ----
@@ -138,23 +115,20 @@ for n in dct_lengths:
         getattr(lib, fn)(ptr(src), ptr(dst), n, FORW)
         # Double: the fast recursion's rounding grows like sqrt(N); float results are rounded once.
         bound = tol * (np.sqrt(n) + 2 if dtype == np.float64 else 4)
-        check(f"{fn} forward N={n}", fn, dst, want, bound)
+        close(f"{fn} forward N={n}", fn, dst, want, bound)
         back = np.zeros(n, dtype)
         getattr(lib, fn)(ptr(want.astype(dtype)), ptr(back), n, INV)
-        check(f"{fn} inverse N={n}", fn, back, scipy.fft.idct(want, type=2, norm="ortho"), bound)
+        close(f"{fn} inverse N={n}", fn, back, scipy.fft.idct(want, type=2, norm="ortho"), bound)
         getattr(lib, fn)(ptr(dst), ptr(dst), n, INV)  # in place round trip
-        check(f"{fn} round trip N={n}", fn, dst, x, bound)
+        close(f"{fn} round trip N={n}", fn, dst, x, bound)
     # 16 bits: within a few LSB of the orthonormal DCT of the 16-bit input.
     xs = np.round(x * 2000).astype(np.int16)
     for flags, ref in ((FORW, scipy.fft.dct(xs.astype(np.float64), type=2, norm="ortho")),
                        (INV, scipy.fft.idct(xs.astype(np.float64), type=2, norm="ortho"))):
         dst = np.zeros(n, np.int16)
         lib.kvowDct(ptr(xs), ptr(dst), n, flags)
-        checks += 1
-        err = np.max(np.abs(dst - np.clip(ref, -32768, 32767)))
-        worst["kvowDct (LSB)"] = max(worst.get("kvowDct (LSB)", 0), err)
-        if err > 1.01:
-            failures.append(f"kvowDct flags {flags} N={n}: {err:.3g} LSB")
+        err = note("kvowDct (LSB)", np.max(np.abs(dst - np.clip(ref, -32768, 32767))))
+        check(f"kvowDct flags {flags} N={n}", err <= 1.01, f"{err:.3g} LSB")
 
 # ---- DCT from several threads with different lengths at once ----
 def worker(n, seed, out):
@@ -176,13 +150,6 @@ for t in threads:
 for t in threads:
     t.join()
 for n, errs in results.items():
-    checks += 1
-    if max(errs) > 1e-12:
-        failures.append(f"kvodDct N={n} in threads: max error {max(errs):.3g}")
+    check(f"kvodDct N={n} in threads", max(errs) <= 1e-12, f"max error {max(errs):.3g}")
 
-for f in failures:
-    print(f)
-for key, value in sorted(worst.items()):
-    print(f"largest error, {key}: {value:.3g}")
-print(f"{checks - len(failures)} passed, {len(failures)} failed")
-sys.exit(1 if failures else 0)
+finish()

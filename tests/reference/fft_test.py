@@ -3,31 +3,21 @@
 Usage: fft_test.py path/to/libkvom6.so
 """
 import ctypes
-import sys
 
 import numpy as np
+
+from kvoref import check, finish, lib, note, ptr
 
 FORW, INV = 1, 2
 OUT_PACK, OUT_PERM, IN_PACK, IN_PERM = 256, 512, 1024, 4096
 
-lib = ctypes.CDLL(sys.argv[1])
-failures = []
-checks = 0
-worst = {}  # precision -> largest relative RMS error seen, divided by log2 N
 
-
-def ptr(a):
-    return a.ctypes.data_as(ctypes.c_void_p)
-
-
-def check(name, got, want, tol, order):
-    global checks
-    checks += 1
+def close(name, got, want, tol, order):
+    """Relative RMS error; the report keeps the largest per precision, divided by log2 N."""
     err = np.sqrt(np.sum(np.abs(got - want) ** 2) / np.sum(np.abs(want) ** 2))
-    key = "double" if np.asarray(got).dtype in (np.float64, np.complex128) else "float"
-    worst[key] = max(worst.get(key, 0.0), err / order)
-    if not err <= tol:
-        failures.append(f"{name}: relative RMS error {err:.3g} > {tol:.3g}")
+    note(("double" if np.asarray(got).dtype in (np.float64, np.complex128) else "float") +
+         " / log2 N", err / order)
+    check(name, err <= tol, f"relative RMS error {err:.3g} > {tol:.3g}")
 
 
 for fn in ("kvocFft", "kvozFft", "kvosRealFftl", "kvodRealFftl", "kvosRealFft", "kvosCcsFftl",
@@ -45,9 +35,9 @@ for order in (3, 6, 10, 13, 16):
                              ("kvozFft", np.float64, np.complex128)):
         buf = x.astype(ctype)
         getattr(lib, fn)(ptr(buf), order, FORW)
-        check(f"{fn} forward N={n}", buf, want, tol[dtype], order)
+        close(f"{fn} forward N={n}", buf, want, tol[dtype], order)
         getattr(lib, fn)(ptr(buf), order, INV)
-        check(f"{fn} round trip N={n}", buf, x, tol[dtype], order)
+        close(f"{fn} round trip N={n}", buf, x, tol[dtype], order)
 
     r = rng.uniform(-1, 1, n)
     spectrum = np.fft.rfft(r)
@@ -59,23 +49,18 @@ for order in (3, 6, 10, 13, 16):
         for flag, want_packed in ((OUT_PACK, pack), (OUT_PERM, perm)):
             buf = r.astype(dtype)
             getattr(lib, fn)(ptr(buf), order, FORW | flag)
-            check(f"{fn} flags {flag} N={n}", buf, want_packed, tol[dtype], order)
+            close(f"{fn} flags {flag} N={n}", buf, want_packed, tol[dtype], order)
     ccs = np.zeros(n + 2, np.float32)
     ccs[:n] = r
     lib.kvosRealFft(ptr(ccs), order, FORW)
-    check(f"kvosRealFft CCS N={n}", ccs[0::2] + 1j * ccs[1::2], spectrum, tol[np.float32], order)
+    close(f"kvosRealFft CCS N={n}", ccs[0::2] + 1j * ccs[1::2], spectrum, tol[np.float32], order)
     # Back to the signal: numpy's inverse of the spectrum as reference.
     buf = pack.astype(np.float32)
     lib.kvosCcsFftl(ptr(buf), order, INV | IN_PACK)
-    check(f"kvosCcsFftl RCPack N={n}", buf, np.fft.irfft(spectrum, n), tol[np.float32], order)
+    close(f"kvosCcsFftl RCPack N={n}", buf, np.fft.irfft(spectrum, n), tol[np.float32], order)
     ccs = np.zeros(n + 2)
     ccs[0::2], ccs[1::2] = spectrum.real, spectrum.imag
     lib.kvodCcsFft(ptr(ccs), order, INV)
-    check(f"kvodCcsFft N={n}", ccs[:n], np.fft.irfft(spectrum, n), tol[np.float64], order)
+    close(f"kvodCcsFft N={n}", ccs[:n], np.fft.irfft(spectrum, n), tol[np.float64], order)
 
-for f in failures:
-    print(f)
-for key, value in sorted(worst.items()):
-    print(f"largest relative RMS error / log2 N, {key}: {value:.3g}")
-print(f"{checks - len(failures)} passed, {len(failures)} failed")
-sys.exit(1 if failures else 0)
+finish()

@@ -5,15 +5,13 @@ convolution of the quantised taps.
 Usage: fir_test.py path/to/libkvom6.so
 """
 import ctypes as C
-import sys
 
 import numpy as np
 from scipy import signal
 
-lib = C.CDLL(sys.argv[1])
+from kvoref import I, P, check, finish, fn, lib, note, ptr
+
 rng = np.random.default_rng(4242)
-failures = []
-worst = {}
 
 
 class TapState(C.Structure):
@@ -33,18 +31,6 @@ class State(C.Structure):
         ("window", C.c_void_p), ("schedule", C.c_void_p), ("tapsFactor", C.c_int)]
 
 
-def ptr(a):
-    return a.ctypes.data_as(C.c_void_p)
-
-
-def fn(name, *args):
-    f = getattr(lib, name)
-    f.restype = C.c_int
-    f.argtypes = list(args)
-    return f
-
-
-P, I = C.c_void_p, C.c_int
 DTYPES = {"s": np.float32, "d": np.float64, "c": np.complex64, "z": np.complex128}
 
 
@@ -66,12 +52,10 @@ def reference(h, hist, x, up, up_phase, down, down_phase, iters):
     return y
 
 
-def check(name, got, want, tol):
+def close(name, got, want, tol):
     err = np.max(np.abs(got - want)) / max(1.0, np.max(np.abs(want)))
-    key = "double" if got.dtype in (np.float64, np.complex128) else "float"
-    worst[key] = max(worst.get(key, 0.0), err)
-    if not err <= tol:
-        failures.append(f"{name}: max error {err:.3g} > {tol:.3g}")
+    note("double" if got.dtype in (np.float64, np.complex128) else "float", err)
+    check(name, err <= tol, f"max error {err:.3g} > {tol:.3g}")
 
 
 PAIRS = ["s", "c", "sc", "cs", "d", "z", "dz", "zd"]
@@ -90,8 +74,7 @@ for pair in PAIRS:
         if single:
             lf = signal.lfilter(h.astype(np.complex128), [1.0],
                                 np.concatenate([hist, x]).astype(np.complex128))[H:]
-            if np.max(np.abs(lf - want)) > 1e-9:
-                failures.append(f"reference disagreement for L={L}")
+            check(f"time line against lfilter, L={L}", np.max(np.abs(lf - want)) <= 1e-9)
         odt = DTYPES["c" if sc in "sc" else "z"] if (sc in "cz" or tc in "cz") else DTYPES[sc]
         tol = 1e-5 if odt in (np.float32, np.complex64) else 1e-12
         tag = f"{pair} L={L} up={up}/{up_phase} down={down}/{down_phase} n={iters}"
@@ -99,26 +82,25 @@ for pair in PAIRS:
         # Low level: the taps array is the storage; history through SetDlyl.
         taps = h.copy()
         ts, ds = TapState(), DlyState()
-        fn(f"kvo{tc}FirlInitMr", P, I, I, I, I, I, P)(ptr(taps), L, up, up_phase, down, down_phase,
-                                                      C.byref(ts))
+        fn(f"kvo{tc}FirlInitMr", I, P, I, I, I, I, I, P)(ptr(taps), L, up, up_phase, down,
+                                                         down_phase, C.byref(ts))
         dly = np.zeros(H + 1, DTYPES[sc])
-        fn(f"kvo{sc}FirlInitDlyl", P, P, P)(C.byref(ts), ptr(dly), C.byref(ds))
-        fn(f"kvo{sc}FirlSetDlyl", P, P, P)(C.byref(ts), ptr(hist) if H else None, C.byref(ds))
+        fn(f"kvo{sc}FirlInitDlyl", I, P, P, P)(C.byref(ts), ptr(dly), C.byref(ds))
+        fn(f"kvo{sc}FirlSetDlyl", I, P, P, P)(C.byref(ts), ptr(hist) if H else None, C.byref(ds))
         out = np.zeros(iters * up, odt)
-        st = fn(f"kvo{pair}bFirl", P, P, P, P, I)(C.byref(ts), C.byref(ds), ptr(x), ptr(out), iters)
-        if st != 0:
-            failures.append(f"kvo{pair}bFirl {tag}: status {st}")
-        check(f"kvo{pair}bFirl {tag}", out, want, tol)
+        st = fn(f"kvo{pair}bFirl", I, P, P, P, P, I)(C.byref(ts), C.byref(ds), ptr(x), ptr(out),
+                                                     iters)
+        check(f"kvo{pair}bFirl {tag}", st == 0, f"status {st}")
+        close(f"kvo{pair}bFirl {tag}", out, want, tol)
 
         # High level.
         state = State()
-        st = fn(f"kvo{pair}FirInitMr", P, I, P, I, I, I, I, P)(
+        st = fn(f"kvo{pair}FirInitMr", I, P, I, P, I, I, I, I, P)(
             ptr(h), L, ptr(hist) if H else None, up, up_phase, down, down_phase, C.byref(state))
-        if st != 1:
-            failures.append(f"kvo{pair}FirInitMr {tag}: returned {st}")
+        check(f"kvo{pair}FirInitMr {tag}", st == 1, f"returned {st}")
         out2 = np.zeros(iters * up, odt)
-        fn(f"kvo{pair}bFir", P, P, P, I)(C.byref(state), ptr(x), ptr(out2), iters)
-        check(f"kvo{pair}bFir {tag}", out2, want, tol)
+        fn(f"kvo{pair}bFir", I, P, P, P, I)(C.byref(state), ptr(x), ptr(out2), iters)
+        close(f"kvo{pair}bFir {tag}", out2, want, tol)
         lib.kvoFirFree(C.byref(state))
 
 # 16 bit: exact integer convolution of the quantised taps, shifted by tapsFactor and saturated.
@@ -131,8 +113,8 @@ for up, up_phase, down, down_phase, L in CASES:
     x = rng.integers(-32768, 32768, iters * down).astype(np.int16)
     taps = h.copy()
     ts, ds = TapState(), DlyState()
-    fn("kvowFirlInitMr", P, I, I, I, I, I, P)(ptr(taps), L, up, up_phase, down, down_phase,
-                                              C.byref(ts))
+    fn("kvowFirlInitMr", I, P, I, I, I, I, I, P)(ptr(taps), L, up, up_phase, down, down_phase,
+                                                 C.byref(ts))
     n = ts.tapsFactor
     q = np.clip(np.rint(h.astype(np.float64) * 2.0 ** n), -32768, 32767).astype(np.int64)
     z = np.concatenate([hist, x]).astype(np.int64)
@@ -145,19 +127,13 @@ for up, up_phase, down, down_phase, L in CASES:
     want = np.clip(sums >> n if n >= 0 else sums << -n, -32768, 32767).astype(np.int16)
     dly = np.zeros(H + 1, np.int16)
     dly[:H] = hist
-    fn("kvowFirlInitDlyl", P, P, P)(C.byref(ts), ptr(dly), C.byref(ds))
-    fn("kvowFirlSetDlyl", P, P, P)(C.byref(ts), ptr(dly), C.byref(ds))
+    fn("kvowFirlInitDlyl", I, P, P, P)(C.byref(ts), ptr(dly), C.byref(ds))
+    fn("kvowFirlSetDlyl", I, P, P, P)(C.byref(ts), ptr(dly), C.byref(ds))
     out = np.zeros(iters * up, np.int16)
-    lib.kvowbFirl.restype = None
-    lib.kvowbFirl.argtypes = [P, P, P, P, I, I, P]
-    lib.kvowbFirl(C.byref(ts), C.byref(ds), ptr(x), ptr(out), iters, 1, None)
-    if not np.array_equal(out, want):
-        bad = int(np.argmax(out != want))
-        failures.append(f"kvowbFirl L={L} up={up} down={down}: first difference at {bad}: "
-                        f"{out[bad]} != {want[bad]}")
+    fn("kvowbFirl", None, P, P, P, P, I, I, P)(C.byref(ts), C.byref(ds), ptr(x), ptr(out), iters,
+                                               1, None)
+    bad = int(np.argmax(out != want))
+    check(f"kvowbFirl L={L} up={up} down={down}", np.array_equal(out, want),
+          f"first difference at {bad}: {out[bad]} != {want[bad]}")
 
-if failures:
-    print("\n".join(failures[:30]))
-    sys.exit(1)
-print("all scipy comparisons passed; largest relative errors:",
-      ", ".join(f"{k} {v:.3g}" for k, v in sorted(worst.items())), "; 16-bit exact")
+finish()

@@ -4,29 +4,13 @@ uniform and normal generators against scipy.stats (Kolmogorov-Smirnov).
 Usage: python3 gen_test.py path/to/libkvom6.so
 """
 import ctypes as C
-import sys
 
 import numpy as np
 from scipy import signal, stats
 
-lib = C.CDLL(sys.argv[1])
-failures = []
+from kvoref import D, F, I, P, S, U, check, finish, fn
+
 STATE = 4096  # bytes; larger than any generator record
-
-
-def check(name, ok, detail=""):
-    if not ok:
-        failures.append(f"{name}: {detail}")
-
-
-def fn(name, res, *args):
-    f = getattr(lib, name)
-    f.restype = res
-    f.argtypes = list(args)
-    return f
-
-
-P, I, U, F, D, S = C.c_void_p, C.c_int, C.c_uint, C.c_float, C.c_double, C.c_short
 N = 10000
 n = np.arange(N, dtype=np.float64)
 
@@ -97,7 +81,4 @@ fn("kvodbRandGaus", I, P, P, U)(st, outd.ctypes.data_as(P), K)
 p = stats.kstest(outd, stats.norm(loc=2.0, scale=0.5).cdf).pvalue
 check("kvodbRandGaus KS", p > 0.001, f"p = {p}")
 
-if failures:
-    print("\n".join(failures))
-    sys.exit(1)
-print("all generator comparisons passed")
+finish()

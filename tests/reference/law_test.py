@@ -11,14 +11,14 @@ code there is what the coding rules give (reimplemented below from the rules alo
 """
 import ctypes
 import struct
-import sys
 import warnings
+
+from kvoref import check, finish, lib
 
 with warnings.catch_warnings():
     warnings.simplefilter("ignore", DeprecationWarning)
     import audioop
 
-lib = ctypes.CDLL(sys.argv[1])
 SAMPLES = range(-32768, 32768)
 N = len(SAMPLES)
 
@@ -115,50 +115,38 @@ def one_step_apart(ours, theirs):
     return (ours ^ theirs) & 0x80 == 0 and abs(ours - theirs) == 1
 
 
-def main():
-    failures = []
-
-    def expect(ok, text):
-        if not ok:
-            failures.append(text)
-
-    # Decoders: every code.
-    for fn, ref_of in ((lib.kvowbMuLawToLin, lambda c: audioop.ulaw2lin(bytes([c]), 2)),
-                       (lib.kvowbALawToLin, lambda c: audioop.alaw2lin(bytes([c ^ 0x55]), 2))):
-        got = call(fn, CODES, ctypes.c_short, 256)
-        for c in range(256):
-            expect(got[c] == audioop_sample(ref_of(c)), f"decode {c:#04x}: {got[c]}")
-    expect(all(mu_decode(c) == audioop_sample(audioop.ulaw2lin(bytes([c]), 2))
-               for c in range(256)), "mu-law decoding rule")
-
-    # Encoders: every sample.
-    pcm = struct.pack(f"<{N}h", *SAMPLES)
-    src = shorts(list(SAMPLES))
-    for name, fn, theirs, rule, listed in (
-            ("A-law", lib.kvowbLinToALaw, [b ^ 0x55 for b in audioop.lin2alaw(pcm, 2)],
-             a_encode, A_LAW_DIFFERENT),
-            ("mu-law", lib.kvowbLinToMuLaw, list(audioop.lin2ulaw(pcm, 2)), mu_encode,
-             MU_LAW_DIFFERENT)):
-        ours = call(fn, src, ctypes.c_ubyte, N)
-        different = [v for v, a, b in zip(SAMPLES, ours, theirs) if a != b]
-        expect(different == sorted(listed),
-               f"{name}: {len(different)} samples differ from audioop, {len(listed)} listed; "
-               f"unlisted {sorted(set(different) - set(listed))[:10]}, "
-               f"missing {sorted(set(listed) - set(different))[:10]}")
-        for v in different:
-            k = v + 32768
-            expect(one_step_apart(ours[k], theirs[k]),
-                   f"{name} {v}: {ours[k]:#04x} vs audioop {theirs[k]:#04x}")
-        wrong = [v for v, a in zip(SAMPLES, ours) if a != rule(v)]
-        expect(not wrong, f"{name}: codes differ from the rule at {wrong[:10]}")
-
-    for text in failures[:40]:
-        print(text)
-    print(f"{len(failures)} failures" if failures else
-          f"companding matches audioop on all codes and all but {len(A_LAW_DIFFERENT)} A-law "
-          f"and {len(MU_LAW_DIFFERENT)} mu-law samples, each one step off by rule")
-    return 1 if failures else 0
+def expect(ok, text):
+    check(text, ok)
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+# Decoders: every code.
+for fn, ref_of in ((lib.kvowbMuLawToLin, lambda c: audioop.ulaw2lin(bytes([c]), 2)),
+                   (lib.kvowbALawToLin, lambda c: audioop.alaw2lin(bytes([c ^ 0x55]), 2))):
+    got = call(fn, CODES, ctypes.c_short, 256)
+    for c in range(256):
+        expect(got[c] == audioop_sample(ref_of(c)), f"decode {c:#04x}: {got[c]}")
+expect(all(mu_decode(c) == audioop_sample(audioop.ulaw2lin(bytes([c]), 2))
+           for c in range(256)), "mu-law decoding rule")
+
+# Encoders: every sample.
+pcm = struct.pack(f"<{N}h", *SAMPLES)
+src = shorts(list(SAMPLES))
+for name, fn, theirs, rule, listed in (
+        ("A-law", lib.kvowbLinToALaw, [b ^ 0x55 for b in audioop.lin2alaw(pcm, 2)],
+         a_encode, A_LAW_DIFFERENT),
+        ("mu-law", lib.kvowbLinToMuLaw, list(audioop.lin2ulaw(pcm, 2)), mu_encode,
+         MU_LAW_DIFFERENT)):
+    ours = call(fn, src, ctypes.c_ubyte, N)
+    different = [v for v, a, b in zip(SAMPLES, ours, theirs) if a != b]
+    expect(different == sorted(listed),
+           f"{name}: {len(different)} samples differ from audioop, {len(listed)} listed; "
+           f"unlisted {sorted(set(different) - set(listed))[:10]}, "
+           f"missing {sorted(set(listed) - set(different))[:10]}")
+    for v in different:
+        k = v + 32768
+        expect(one_step_apart(ours[k], theirs[k]),
+               f"{name} {v}: {ours[k]:#04x} vs audioop {theirs[k]:#04x}")
+    wrong = [v for v, a in zip(SAMPLES, ours) if a != rule(v)]
+    expect(not wrong, f"{name}: codes differ from the rule at {wrong[:10]}")
+
+finish()

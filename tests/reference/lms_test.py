@@ -3,30 +3,12 @@
 Usage: python3 lms_test.py path/to/libkvom6.so
 """
 import ctypes as C
-import sys
 
 import numpy as np
 
-lib = C.CDLL(sys.argv[1])
+from kvoref import CD, CF, D, F, I, P, check, finish, fn, ptr
+
 rng = np.random.default_rng(512)
-failures = []
-
-
-def check(name, ok, detail=""):
-    if not ok:
-        failures.append(f"{name}: {detail}")
-
-
-def ptr(a):
-    return a.ctypes.data_as(C.c_void_p)
-
-
-class CD(C.Structure):
-    _fields_ = [("re", C.c_double), ("im", C.c_double)]
-
-
-class CF(C.Structure):
-    _fields_ = [("re", C.c_float), ("im", C.c_float)]
 
 
 class TapState(C.Structure):
@@ -48,15 +30,6 @@ class ErrVal(C.Union):
 class State(C.Structure):
     _fields_ = [("tapSt", TapState), ("dlySt", DlyState), ("errVal", ErrVal)]
 
-
-def fn(name, res, *args):
-    f = getattr(lib, name)
-    f.restype = res
-    f.argtypes = list(args)
-    return f
-
-
-P, I, F, D = C.c_void_p, C.c_int, C.c_float, C.c_double
 
 
 def model_step(h, x, samps, err, step, leak, err_dly, b, moved, conj):
@@ -166,7 +139,4 @@ got_q = np.frombuffer(ftaps.tobytes(), np.int32)
 check("kvowLmsl outputs", bad == 0, f"{bad} differ")
 check("kvowLmsl taps", np.array_equal(got_q, q), "")
 
-if failures:
-    print("\n".join(failures))
-    sys.exit(1)
-print("all LMS comparisons passed")
+finish()

@@ -3,44 +3,12 @@
 Usage: python3 vector_numpy_test.py path/to/libkvom6.so
 """
 import ctypes as C
-import sys
 
 import numpy as np
 
-lib = C.CDLL(sys.argv[1])
+from kvoref import CF, I, P, check, finish, fn, ptr
+
 rng = np.random.default_rng(2024)
-failures = []
-
-
-def check(name, ok, detail=""):
-    if not ok:
-        failures.append(f"{name}: {detail}")
-
-
-def ptr(a):
-    return a.ctypes.data_as(C.c_void_p)
-
-
-class CF(C.Structure):
-    _fields_ = [("re", C.c_float), ("im", C.c_float)]
-
-
-class CD(C.Structure):
-    _fields_ = [("re", C.c_double), ("im", C.c_double)]
-
-
-class CS(C.Structure):
-    _fields_ = [("re", C.c_short), ("im", C.c_short)]
-
-
-def fn(name, res, *args):
-    f = getattr(lib, name)
-    f.restype = res
-    f.argtypes = list(args)
-    return f
-
-
-P, I = C.c_void_p, C.c_int
 
 
 def ulp_distance(got, want):
@@ -156,7 +124,4 @@ check("kvowDotProd", got == exact >> factor.value and exact >> factor.value in r
       and factor.value == max(0, abs(exact).bit_length() - 1 - 14 if not -32768 <= exact <= 32767 else 0),
       f"{got} factor {factor.value} exact {exact}")
 
-if failures:
-    print("\n".join(failures))
-    sys.exit(1)
-print("all numpy comparisons passed")
+finish()

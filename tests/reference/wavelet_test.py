@@ -11,10 +11,11 @@ against pywt's 'periodization' DWT with the library's own filters, the signal ro
 difference of the alignments; perfect reconstruction for every family, type and level.
 """
 import ctypes
-import sys
 
 import numpy as np
 import pywt
+
+from kvoref import check, finish, lib, note
 
 HAAR, DAUBLET, SYMMLET, COIFLET, ORTHO24, BIORTH, DUAL, LIN, QUAD, BY_FILTER = range(1, 11)
 
@@ -26,7 +27,6 @@ class WtState(ctypes.Structure):
                 ("tap_filt", ctypes.c_void_p * 4), ("src_pad", ctypes.c_void_p)]
 
 
-lib = ctypes.CDLL(sys.argv[1])
 for p in "sdw":
     getattr(lib, f"kvo{p}WtInit").argtypes = [ctypes.c_int] * 4 + [ctypes.POINTER(WtState),
                                                                    ctypes.c_int]
@@ -35,22 +35,10 @@ for p in "sdw":
                                                    ctypes.c_void_p]
 lib.kvoWtFree.argtypes = [ctypes.POINTER(WtState)]
 
-failures = []
-checks = 0
-worst = {}
-
-
-def check(name, ok, what=""):
-    global checks
-    checks += 1
-    if not ok:
-        failures.append(f"{name}: {what}")
-
-
 def close(name, got, want, tol, kind):
     err = float(np.max(np.abs(np.asarray(got) - np.asarray(want))))
     scale = max(1.0, float(np.max(np.abs(want))))
-    worst[kind] = max(worst.get(kind, 0.0), err / scale)
+    note(kind, err / scale)
     check(name, err <= tol * scale, f"max error {err:.3g} > {tol * scale:.3g}")
 
 
@@ -188,9 +176,4 @@ for label, wt_type, par1, par2, want_filters, want_ofs in families():
                 close(f"{label} float level {level}", back, x, tol, "float reconstruction")
             lib.kvoWtFree(ctypes.byref(st))
 
-for f in failures:
-    print(f)
-for key, value in sorted(worst.items()):
-    print(f"largest relative error, {key}: {value:.3g}")
-print(f"{checks - len(failures)} passed, {len(failures)} failed")
-sys.exit(1 if failures else 0)
+finish()

@@ -10,34 +10,15 @@ accepts the case, and with the window-method formulas elsewhere.
 """
 import ctypes
 import math
-import sys
 
 import numpy as np
 from scipy.signal import firwin
 from scipy.signal import windows as sw
 
-lib = ctypes.CDLL(sys.argv[1])
+from kvoref import check, finish, lib, note, ptr
+
 lib.kvoRedirectError(lib.kvoNulDevReport)
 lib.kvoSetErrMode(1)
-failures = []
-checks = 0
-worst = {}
-
-
-def ptr(a):
-    return a.ctypes.data_as(ctypes.c_void_p)
-
-
-def check(name, ok, detail=""):
-    global checks
-    checks += 1
-    if not ok:
-        failures.append(f"{name}: {detail}")
-
-
-def note(key, err):
-    worst[key] = max(worst.get(key, 0.0), float(err))
-
 
 NAMES = ("Bartlett", "Hann", "Hamming", "Blackman", "BlackmanStd", "BlackmanOpt", "Kaiser")
 TYPES = {"s": (np.float32, ctypes.c_float), "c": (np.complex64, ctypes.c_float),
@@ -332,9 +313,4 @@ for n in (5, 6, 7, 16, 33, 64, 101):
                       status == 0 and err <= 1e-13 * n, f"status {status}, error {err:.3g}")
 
 
-for f in failures:
-    print(f)
-for key, value in sorted(worst.items()):
-    print(f"largest error, {key}: {value:.3g}")
-print(f"{checks - len(failures)} passed, {len(failures)} failed")
-sys.exit(1 if failures else 0)
+finish()

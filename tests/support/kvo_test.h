@@ -3,15 +3,26 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "kernels/isa.h"
 #include "kvo.h"
 
 namespace kvotest {
+
+using CF = ComplexFloat;
+using CD = ComplexDouble;
+using CS = ComplexShort;
+using I64 = std::int64_t;
+using LD = long double;
+constexpr double kPi = 3.14159265358979323846;
+template <class T>
+constexpr bool kComplex = std::is_same_v<T, CF> || std::is_same_v<T, CD>;
 
 struct Report {
   int status;
@@ -46,6 +57,20 @@ class KvoTest : public ::testing::Test {
 template <class T>
 bool sameBits(const T& a, const T& b) {
   return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+template <class T>
+bool sameBits(const std::vector<T>& a, const std::vector<T>& b) {
+  return a.size() == b.size() &&
+         std::memcmp(static_cast<const void*>(a.data()), static_cast<const void*>(b.data()),
+                     a.size() * sizeof(T)) == 0;
+}
+
+// Every 16-bit value, from -32768 up.
+inline std::vector<short> everyShort() {
+  std::vector<short> v(65536);
+  for (int k = 0; k < 65536; ++k) v[std::size_t(k)] = short(k - 32768);
+  return v;
 }
 
 // A buffer filled with a recognisable byte pattern, to show that a failed call wrote nothing.
