@@ -51,6 +51,42 @@ KVO_KERNEL_INLINE VD lnSpecials(VD x, VD res) {
   return select(x != x, x + x, res);
 }
 
+// table[j].field in every lane, field the kField-th double of the entries: one gather with AVX2
+// and AVX-512, one load per lane with SSE2. Every level reads the same values.
+template <std::size_t kField, class E>
+KVO_KERNEL_INLINE VD column(const E* table, VU j) {
+  static_assert(sizeof(E) % sizeof(double) == 0 && kField < sizeof(E) / sizeof(double));
+  const double* base = reinterpret_cast<const double*>(table) + kField;
+  constexpr U64 kStride = sizeof(E) / sizeof(double);
+#if defined(__AVX512F__)
+  return (VD)_mm512_i64gather_pd((__m512i)(j * kStride), base, 8);
+#elif defined(__AVX2__)
+  return (VD)_mm256_i64gather_pd(base, (__m256i)(j * kStride), 8);
+#else
+  VD v;
+  for (std::size_t l = 0; l < kDoubles; ++l) v[l] = base[j[l] * kStride];
+  return v;
+#endif
+}
+
+// Whether any lane is a NaN or beyond limit in magnitude.
+KVO_KERNEL_INLINE bool anyBeyond(VD x, double limit) {
+  const VD magnitude = asDouble(asBits(x) & 0x7FFFFFFFFFFFFFFF);
+#if defined(__AVX512F__)
+  return _mm512_cmp_pd_mask((__m512d)magnitude, _mm512_set1_pd(limit), _CMP_NLE_UQ) != 0;
+#else
+  return lanes::any(reinterpret_cast<VM>(~(magnitude <= splat(limit))));
+#endif
+}
+// Whether any lane is not a positive normal finite number.
+KVO_KERNEL_INLINE bool anyOutsideNormalRange(VD x) {
+#if defined(__AVX512DQ__)
+  return _mm512_fpclass_pd_mask((__m512d)x, 0xFF) != 0;  // NaN, zero, infinite, subnormal, negative
+#else
+  return lanes::any(reinterpret_cast<VM>(~((x >= splat(0x1p-1022)) & (x < splat(kInf)))));
+#endif
+}
+
 // ---- double ----
 
 // exp(x) = 2^(n/128) exp(r), n = round(x 128/ln2), r = x - n ln2/128 with |r| <= ln2/256. The
@@ -68,12 +104,8 @@ KVO_KERNEL_INLINE VD expDouble(VD x) {
   kd -= kShift;
   const VD r = (xc - kd * kChi) - kd * kClo;
 
-  VD hi, lo;
-  for (std::size_t l = 0; l < kDoubles; ++l) {
-    const lnexp::Exp2Entry& e = lnexp::kExp2[n[l] & 127];
-    hi[l] = e.hi;
-    lo[l] = e.lo;
-  }
+  const VU j = n & 127;
+  const VD hi = column<0>(lnexp::kExp2, j), lo = column<1>(lnexp::kExp2, j);
   VD q = r * (1.0 / 720) + 1.0 / 120;
   q = q * r + 1.0 / 24;
   q = q * r + 1.0 / 6;
@@ -81,7 +113,10 @@ KVO_KERNEL_INLINE VD expDouble(VD x) {
   const VD p = r + (r * r) * q;
   const VD tail = lo + hi * p;
 
-  const VU big = n >> 7;     // (n div 128) + 2^17
+  const VU big = n >> 7;  // (n div 128) + 2^17
+  // Up to 708 in magnitude every result is normal and the power of two goes straight into the
+  // exponent field: the same bits as the scaling below, which only the ends of the range need.
+  if (!anyBeyond(x, 708.0)) return asDouble(asBits(hi + tail) + ((big - (U64{1} << 17)) << 52));
   const VU half = big >> 1;  // half of it, rounded down, + 2^16
   constexpr U64 kBias = 1023 - (U64{1} << 16);
   const VD scale1 = asDouble((half + kBias) << 52);
@@ -104,25 +139,24 @@ KVO_KERNEL_INLINE VD expDouble(VD x) {
 // e ln2 - ln(invc) = hi + lo with hi exact; ln(1 + r) = r - r^2/2 + r^3 P(r), P to r^6
 // (truncation below 2^-63 relative). hi + r is added with its rounding error recovered, so the
 // result rounds once.
+template <bool kAnyInput>
 KVO_KERNEL_INLINE VD lnDouble(VD x) {
   constexpr double kLn2hi = 0x1.62e42fefa3800p-1;  // a multiple of 2^-42
   constexpr double kLn2lo = 0x1.ef35793c76730p-45;
   constexpr U64 kMinNormalBits = 0x0010000000000000;
   // Subnormal inputs are scaled into the normal range first.
-  const VM sub = reinterpret_cast<VM>(asBits(x) < kMinNormalBits);
-  const VU ix = asBits(select(sub, x * 0x1p52, x));
-  const VD e = toDouble(ix >> 52) - select(sub, splat(1023.0 + 52), splat(1023.0));
+  VU ix = asBits(x);
+  VD e = toDouble(ix >> 52) - 1023.0;
+  if constexpr (kAnyInput) {
+    const VM sub = reinterpret_cast<VM>(ix < kMinNormalBits);
+    ix = asBits(select(sub, x * 0x1p52, x));
+    e = toDouble(ix >> 52) - select(sub, splat(1023.0 + 52), splat(1023.0));
+  }
   const VD z = asDouble((ix & 0x000FFFFFFFFFFFFF) | 0x3FF0000000000000);
   const VU j = (((ix >> 44) & 0xFF) + 1) >> 1;  // round((z - 1) 128), 0 .. 128
 
-  VD invc, delta, lhi, llo;
-  for (std::size_t l = 0; l < kDoubles; ++l) {
-    const lnexp::LogEntry& t = lnexp::kLog[j[l]];
-    invc[l] = t.invc;
-    delta[l] = t.delta;
-    lhi[l] = t.lhi;
-    llo[l] = t.llo;
-  }
+  const VD invc = column<0>(lnexp::kLog, j), delta = column<1>(lnexp::kLog, j);
+  const VD lhi = column<2>(lnexp::kLog, j), llo = column<3>(lnexp::kLog, j);
   const VD c = toDouble(j) * 0x1p-7 + 1.0;
   const VD r = (z - c) * invc + delta;
   const VD hi = e * kLn2hi + lhi;
@@ -139,7 +173,18 @@ KVO_KERNEL_INLINE VD lnDouble(VD x) {
   const VD s = hi + r;
   const VD back = s - hi;
   const VD err = (hi - (s - back)) + (r - back);
-  return lnSpecials(x, s + (err + lo + tail));
+  const VD res = s + (err + lo + tail);
+  if constexpr (kAnyInput) {
+    return lnSpecials(x, res);
+  } else {
+    return res;
+  }
+}
+
+// Vectors of positive normal numbers, by far the usual case, skip the scaling of subnormal
+// inputs and the special values.
+KVO_KERNEL_INLINE VD lnDouble(VD x) {
+  return anyOutsideNormalRange(x) ? lnDouble<true>(x) : lnDouble<false>(x);
 }
 
 // ---- float, in double precision ----
