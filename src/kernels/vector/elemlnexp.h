@@ -43,9 +43,12 @@ struct Exp2Entry {
 extern const Exp2Entry kExp2[128];
 
 // For c = 1 + j/128, j = 0 .. 128: invc, 1/c rounded to 8 significant bits (a multiple of 2^-8),
-// delta = c * invc - 1 (exact) and -ln(invc) = lhi + llo, lhi a multiple of 2^-42.
+// and -ln(invc) = lhi + llo, lhi a multiple of 2^-42 and llo rounded to 34 significant bits. The
+// low 19 bits of the pattern of llo, zero then, hold the top 19 of invc (all its nonzero bits):
+// one gather fetches both.
 struct LogEntry {
-  double invc, delta, lhi, llo;
+  double lhi;
+  std::uint64_t lloAndInvc;
 };
 extern const LogEntry kLog[129];
 

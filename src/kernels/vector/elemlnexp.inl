@@ -51,20 +51,21 @@ KVO_KERNEL_INLINE VD lnSpecials(VD x, VD res) {
   return select(x != x, x + x, res);
 }
 
-// table[j].field in every lane, field the kField-th double of the entries: one gather with AVX2
-// and AVX-512, one load per lane with SSE2. Every level reads the same values.
+// The pattern of table[j].field in every lane, field the kField-th 64-bit member of the entries:
+// one gather with AVX2 and AVX-512, one load per lane with SSE2. Every level reads the same bits.
 template <std::size_t kField, class E>
-KVO_KERNEL_INLINE VD column(const E* table, VU j) {
-  static_assert(sizeof(E) % sizeof(double) == 0 && kField < sizeof(E) / sizeof(double));
-  const double* base = reinterpret_cast<const double*>(table) + kField;
-  constexpr U64 kStride = sizeof(E) / sizeof(double);
+KVO_KERNEL_INLINE VU column(const E* table, VU j) {
+  constexpr U64 kStride = sizeof(E) / sizeof(U64);
+  static_assert(sizeof(E) % sizeof(U64) == 0 && kField < kStride);
+  const auto* base = reinterpret_cast<const char*>(table) + kField * sizeof(U64);
 #if defined(__AVX512F__)
-  return (VD)_mm512_i64gather_pd((__m512i)(j * kStride), base, 8);
+  return (VU)_mm512_i64gather_epi64((__m512i)(j * kStride), base, 8);
 #elif defined(__AVX2__)
-  return (VD)_mm256_i64gather_pd(base, (__m256i)(j * kStride), 8);
+  return (VU)_mm256_i64gather_epi64(reinterpret_cast<const long long*>(base),
+                                    (__m256i)(j * kStride), 8);
 #else
-  VD v;
-  for (std::size_t l = 0; l < kDoubles; ++l) v[l] = base[j[l] * kStride];
+  VU v;
+  for (std::size_t l = 0; l < kDoubles; ++l) std::memcpy(&v[l], base + j[l] * sizeof(E), 8);
   return v;
 #endif
 }
@@ -91,89 +92,110 @@ KVO_KERNEL_INLINE bool anyOutsideNormalRange(VD x) {
 
 // exp(x) = 2^(n/128) exp(r), n = round(x 128/ln2), r = x - n ln2/128 with |r| <= ln2/256. The
 // product n * kChi is exact (kChi has 35 bits, |n| < 2^18) and so is x - n kChi; exp(r) - 1 is a
-// Taylor polynomial to r^6 (truncation below 2^-71), added to the table value hi + lo last.
-// 2^(n div 128) is applied as two factors so that results near overflow and in the subnormal range
-// need no further cases.
-KVO_KERNEL_INLINE VD expDouble(VD x) {
+// Taylor polynomial to r^6 (truncation below 2^-71), added to the table value hi + lo last:
+// 2^(j/128) exp(r) = hi + tail with j = n mod 128, hi + tail in [1, 2).
+struct ExpReduced {
+  VU bits;  // the pattern of 1.5 * 2^52 + n
+  VD hi, tail;
+};
+KVO_KERNEL_INLINE ExpReduced expReduced(VD x) {
   constexpr double kInvC = 0x1.71547652b82fep+7;   // 128/ln2
   constexpr double kChi = 0x1.62e42fefc0000p-8;    // ln2/128, high part
   constexpr double kClo = -0x1.c610ca86c3899p-44;  // ln2/128 - kChi
-  const VD xc = clamp(x, -746.0, 710.0);
-  VD kd = xc * kInvC + kShift;
-  const VU n = asBits(kd) - kShiftBits + (U64{1} << 24);  // n + 2^24 >= 0
+  VD kd = x * kInvC + kShift;
+  const VU bits = asBits(kd);
   kd -= kShift;
-  const VD r = (xc - kd * kChi) - kd * kClo;
+  const VD r = (x - kd * kChi) - kd * kClo;
 
-  const VU j = n & 127;
-  const VD hi = column<0>(lnexp::kExp2, j), lo = column<1>(lnexp::kExp2, j);
+  const VU j = bits & 127;
+  const VD hi = asDouble(column<0>(lnexp::kExp2, j));
+  const VD lo = asDouble(column<1>(lnexp::kExp2, j));
   VD q = r * (1.0 / 720) + 1.0 / 120;
   q = q * r + 1.0 / 24;
   q = q * r + 1.0 / 6;
   q = q * r + 0.5;
   const VD p = r + (r * r) * q;
-  const VD tail = lo + hi * p;
+  return {bits, hi, lo + hi * p};
+}
 
-  const VU big = n >> 7;  // (n div 128) + 2^17
-  // Up to 708 in magnitude every result is normal and the power of two goes straight into the
-  // exponent field: the same bits as the scaling below, which only the ends of the range need.
-  if (!anyBeyond(x, 708.0)) return asDouble(asBits(hi + tail) + ((big - (U64{1} << 17)) << 52));
-  const VU half = big >> 1;  // half of it, rounded down, + 2^16
+// Any x: 2^(n div 128) is applied as two factors so that results near overflow and in the
+// subnormal range need no further cases.
+KVO_KERNEL_INLINE VD expDoubleAnyInput(VD x) {
+  const ExpReduced t = expReduced(clamp(x, -746.0, 710.0));
+  const VU n = t.bits - kShiftBits + (U64{1} << 24);  // n + 2^24 >= 0
+  const VU big = n >> 7;                              // (n div 128) + 2^17
+  const VU half = big >> 1;                           // half of it, rounded down, + 2^16
   constexpr U64 kBias = 1023 - (U64{1} << 16);
   const VD scale1 = asDouble((half + kBias) << 52);
   const VD scale2 = asDouble((big - half + kBias) << 52);
-  const VD normal = ((hi + tail) * scale1) * scale2;
+  const VD normal = ((t.hi + t.tail) * scale1) * scale2;
 
   // Below 2^-1022 that would round twice. Instead the value times 2^1022, below 1, is added to 1,
   // which rounds it once on the grid of 2^-52, the subnormal grid after scaling back.
   const VD up = asDouble((big + (U64{1022 + 1023} - (U64{1} << 17))) << 52);
-  const VD a = hi * up, b = tail * up;
+  const VD a = t.hi * up, b = t.tail * up;
   const VD one = a + 1.0;
   const VD rest = ((1.0 - one) + a) + b;
   const VD tiny = ((one + rest) - 1.0) * 0x1p-1022;
   return select(x != x, x + x, select(normal < splat(0x1p-1022), tiny, normal));
 }
 
+// Up to 708 in magnitude every result is normal, and 2^(n div 128) goes straight into the
+// exponent field: the same bits as the two factors, which only vectors reaching the ends of the
+// range (or holding a NaN) need. The low bits of the pattern of 1.5 * 2^52 + n are those of n, so
+// shifted left by 45 they leave (n div 128) 2^52, modulo 2^64.
+KVO_KERNEL_INLINE VD expDouble(VD x) {
+  if (anyBeyond(x, 708.0)) return expDoubleAnyInput(x);
+  const ExpReduced t = expReduced(x);
+  return asDouble(asBits(t.hi + t.tail) + ((t.bits << 45) & 0xFFF0000000000000));
+}
+
 // ln(x) = e ln2 - ln(invc) + ln(1 + r) for x = 2^e z, z in [1, 2), c = 1 + j/128 the nearest
-// table point and r = z invc - 1 = (z - c) invc + delta. z - c is exact, and with invc a
-// multiple of 2^-8 both (z - c) invc and the sum are exact too: |r| < 2^-7 needs at most 53 bits.
-// e ln2 - ln(invc) = hi + lo with hi exact; ln(1 + r) = r - r^2/2 + r^3 P(r), P to r^6
-// (truncation below 2^-63 relative). hi + r is added with its rounding error recovered, so the
-// result rounds once.
+// table point and r = z invc - 1 = (z - c) invc + (c invc - 1). z - c is exact, and with invc a
+// multiple of 2^-8 both products, the difference and the sum are exact too: |r| < 2^-7 needs at
+// most 53 bits; |r| < 0.0059. e ln2 - ln(invc) = hi + lo with hi exact; ln(1 + r) = r - r^2/2 +
+// r^3 P(r), P of degree 5 interpolating at the Chebyshev points of the range of r (error below
+// 2^-75 absolute, 2^-67 relative to r).
 template <bool kAnyInput>
 KVO_KERNEL_INLINE VD lnDouble(VD x) {
   constexpr double kLn2hi = 0x1.62e42fefa3800p-1;  // a multiple of 2^-42
-  constexpr double kLn2lo = 0x1.ef35793c76730p-45;
+  // ln2 - kLn2hi to 34 bits like the table's llo: the last entry (c = 2) holds exactly -kLn2hi
+  // and -kLn2lo, so just below 1 (e = -1, j = 128) hi and lo vanish and only ln(1 + r) is left.
+  constexpr double kLn2lo = 0x1.ef35793c80000p-45;
   constexpr U64 kMinNormalBits = 0x0010000000000000;
-  // Subnormal inputs are scaled into the normal range first.
+  constexpr U64 kOneBits = 0x3FF0000000000000;
   VU ix = asBits(x);
-  VD e = toDouble(ix >> 52) - 1023.0;
+  VD e = asDouble((ix >> 52) | kMagicBits) - (kMagic + 1023);
   if constexpr (kAnyInput) {
+    // Subnormal inputs are scaled into the normal range first.
     const VM sub = reinterpret_cast<VM>(ix < kMinNormalBits);
     ix = asBits(select(sub, x * 0x1p52, x));
     e = toDouble(ix >> 52) - select(sub, splat(1023.0 + 52), splat(1023.0));
   }
-  const VD z = asDouble((ix & 0x000FFFFFFFFFFFFF) | 0x3FF0000000000000);
-  const VU j = (((ix >> 44) & 0xFF) + 1) >> 1;  // round((z - 1) 128), 0 .. 128
+  const VD z = asDouble((ix & 0x000FFFFFFFFFFFFF) | kOneBits);
+  // round((z - 1) 128), 0 .. 128, and c = 1 + j/128 (128 carries into the exponent: 2)
+  const VU j = ((ix & 0x000FF00000000000) + (U64{1} << 44)) >> 45;
+  const VD c = asDouble((j << 45) + kOneBits);
 
-  const VD invc = column<0>(lnexp::kLog, j), delta = column<1>(lnexp::kLog, j);
-  const VD lhi = column<2>(lnexp::kLog, j), llo = column<3>(lnexp::kLog, j);
-  const VD c = toDouble(j) * 0x1p-7 + 1.0;
-  const VD r = (z - c) * invc + delta;
+  const VD lhi = asDouble(column<0>(lnexp::kLog, j));
+  const VU packed = column<1>(lnexp::kLog, j);
+  const VD llo = asDouble(packed & ~U64{0x7FFFF});
+  const VD invc = asDouble(packed << 45);
+  const VD r = (z - c) * invc + (c * invc - 1.0);
   const VD hi = e * kLn2hi + lhi;
   const VD lo = e * kLn2lo + llo;
 
-  VD p = r * (1.0 / 9) - 1.0 / 8;
-  p = p * r + 1.0 / 7;
-  p = p * r - 1.0 / 6;
-  p = p * r + 1.0 / 5;
-  p = p * r - 1.0 / 4;
-  p = p * r + 1.0 / 3;
+  VD p = r * -0x1.ff8fca5916aa3p-4 + 0x1.249513660c1b6p-3;
+  p = p * r - 0x1.555555cec452ep-3;
+  p = p * r + 0x1.99999997672bdp-3;
+  p = p * r - 0x1.ffffffffffcf7p-3;
+  p = p * r + 0x1.5555555555557p-2;
   const VD tail = (r * r) * (p * r - 0.5);
 
+  // hi + r with its rounding error recovered, so the result rounds once. hi is 0 or at least 1.33
+  // times |r| (checked over the table), so the short form of the error term is exact.
   const VD s = hi + r;
-  const VD back = s - hi;
-  const VD err = (hi - (s - back)) + (r - back);
-  const VD res = s + (err + lo + tail);
+  const VD res = s + (((r - (s - hi)) + lo) + tail);
   if constexpr (kAnyInput) {
     return lnSpecials(x, res);
   } else {
