@@ -258,14 +258,7 @@ KVO_KERNEL_INLINE VU lookup16(const E* table, VU index) {
 #endif
 }
 
-// Whether any lane is a NaN, and whether any is not a positive finite number.
-KVO_KERNEL_INLINE bool anyNaN(VD x) {
-#if defined(__AVX512DQ__)
-  return _mm512_fpclass_pd_mask((__m512d)x, 0x81) != 0;  // quiet or signalling NaN
-#else
-  return lanes::any(reinterpret_cast<VM>(x != x));
-#endif
-}
+// Whether any lane is not a positive finite number.
 KVO_KERNEL_INLINE bool anyOutsideLnDomain(VD x) {
 #if defined(__AVX512DQ__)
   return _mm512_fpclass_pd_mask((__m512d)x, 0xDF) != 0;  // NaN, zero, infinite, negative
@@ -290,10 +283,11 @@ KVO_KERNEL_INLINE VD top12(VU bits) {
 // polynomial to r^4 (truncation below 2^-34). For float arguments beyond the clamp bounds the
 // result is 0 or +inf anyway; the double result is always normal and is rounded to float once,
 // subnormals included.
+template <bool kAnyInput>
 KVO_KERNEL_INLINE VD expFloat(VD x) {
   constexpr double kInvC = 0x1.71547652b82fep+4;  // 16/ln2
   constexpr double kC = 0x1.62e42fefa3p-5;
-  const VD xc = clampKeepNaN(x, -104.0, 89.0);
+  const VD xc = kAnyInput ? clampKeepNaN(x, -104.0, 89.0) : x;
   const VD kd = mulAdd(xc, kInvC, kShift);
   const VU n = asBits(kd);  // n in the low bits (the pattern of kShift ends in zeros)
   const VD r = mulAdd(kd - kShift, splat(-kC), xc);
@@ -302,14 +296,19 @@ KVO_KERNEL_INLINE VD expFloat(VD x) {
   q = mulAdd(q, r, splat(1.0));
   const VD s = asDouble(lookup16(lnexp::kExp16Bits, n) + (n << 48));  // 2^(n/16)
   const VD y = mulAdd(s, q * r, s);
-  return anyNaN(x) ? select(x != x, x + x, y) : y;
+  return kAnyInput ? select(x != x, x + x, y) : y;
+}
+// Vectors within the clamp bounds, and without NaNs, need neither the clamp nor the NaN fix-up.
+KVO_KERNEL_INLINE VD expFloat(VD x) {
+  return anyBeyond(x, 89.0) ? expFloat<true>(x) : expFloat<false>(x);
 }
 
 // ln(x) = k ln2 + ln(c) + ln(1 + r) for x = 2^k z, z in [0.765625, 1.53125), c a point of z's
 // sixteenth of that range (cut by the bit pattern) and r = z/c - 1 = z invc - 1. z has float's 24
 // bits and invc at most 29, so z invc and r are exact at every level; c = 1 around z = 1, where the
 // result is ln(1 + r) alone and keeps its relative accuracy. r lies in [-0.0201, 0.0313], where
-// ln(1 + r) = r + r^2 q(r) with q a cubic fitted for the least greatest relative error (2^-32.7).
+// ln(1 + r) = r + r^2 q(r) with q a cubic fitted for the least greatest relative error (2^-32.7),
+// evaluated as r (1 + r q(r)) so that the last step adds hi too.
 // Zeros, negative numbers, infinities and NaNs are put right afterwards, for the whole vector at
 // once when one of them is in it.
 KVO_KERNEL_INLINE VD lnFloat(VD x) {
@@ -327,7 +326,8 @@ KVO_KERNEL_INLINE VD lnFloat(VD x) {
   VD q = mulAdd(r, 0x1.911a8deff2b4ep-3, -0x1.001590c089d51p-2);
   q = mulAdd(q, r, splat(0x1.5555baae08d75p-2));
   q = mulAdd(q, r, splat(-0x1.ffffff605c600p-2));
-  const VD res = hi + mulAdd(r * r, q, r);
+  q = mulAdd(q, r, splat(1.0));
+  const VD res = mulAdd(r, q, hi);  // hi + r (1 + r q(r))
   return anyOutsideLnDomain(x) ? lnSpecials(x, res) : res;
 }
 
