@@ -88,6 +88,19 @@ KVO_KERNEL_INLINE bool anyOutsideNormalRange(VD x) {
 #endif
 }
 
+// a b + c, fused where the level has it. The double kernels use it only where a b and a b + c are
+// exact, so that the fused and the separate operations give the same bits.
+KVO_KERNEL_INLINE VD mulAdd(VD a, VD b, VD c) {
+#if defined(__AVX512F__)
+  return (VD)_mm512_fmadd_pd((__m512d)a, (__m512d)b, (__m512d)c);
+#elif defined(__FMA__)
+  return (VD)_mm256_fmadd_pd((__m256d)a, (__m256d)b, (__m256d)c);
+#else
+  return a * b + c;
+#endif
+}
+KVO_KERNEL_INLINE VD mulAdd(VD a, double b, double c) { return mulAdd(a, splat(b), splat(c)); }
+
 // ---- double ----
 
 // exp(x) = 2^(n/128) exp(r), n = round(x 128/ln2), r = x - n ln2/128 with |r| <= ln2/256. The
@@ -105,7 +118,7 @@ KVO_KERNEL_INLINE ExpReduced expReduced(VD x) {
   VD kd = x * kInvC + kShift;
   const VU bits = asBits(kd);
   kd -= kShift;
-  const VD r = (x - kd * kChi) - kd * kClo;
+  const VD r = mulAdd(kd, splat(-kChi), x) - kd * kClo;
 
   const VU j = bits & 127;
   const VD hi = asDouble(column<0>(lnexp::kExp2, j));
@@ -151,9 +164,9 @@ KVO_KERNEL_INLINE VD expDouble(VD x) {
 }
 
 // ln(x) = e ln2 - ln(invc) + ln(1 + r) for x = 2^e z, z in [1, 2), c = 1 + j/128 the nearest
-// table point and r = z invc - 1 = (z - c) invc + (c invc - 1). z - c is exact, and with invc a
-// multiple of 2^-8 both products, the difference and the sum are exact too: |r| < 2^-7 needs at
-// most 53 bits; |r| < 0.0059. e ln2 - ln(invc) = hi + lo with hi exact; ln(1 + r) = r - r^2/2 +
+// table point and r = z invc - 1, a multiple of 2^-60 below 2^-7 (0.0059) in magnitude and so a
+// double: one fused multiply-add gives it, and without one (z - c) invc + (c invc - 1) does, every
+// step exact. e ln2 - ln(invc) = hi + lo with hi exact; ln(1 + r) = r - r^2/2 +
 // r^3 P(r), P of degree 5 interpolating at the Chebyshev points of the range of r (error below
 // 2^-75 absolute, 2^-67 relative to r).
 template <bool kAnyInput>
@@ -173,16 +186,20 @@ KVO_KERNEL_INLINE VD lnDouble(VD x) {
     e = toDouble(ix >> 52) - select(sub, splat(1023.0 + 52), splat(1023.0));
   }
   const VD z = asDouble((ix & 0x000FFFFFFFFFFFFF) | kOneBits);
-  // round((z - 1) 128), 0 .. 128, and c = 1 + j/128 (128 carries into the exponent: 2)
+  // round((z - 1) 128), 0 .. 128
   const VU j = ((ix & 0x000FF00000000000) + (U64{1} << 44)) >> 45;
-  const VD c = asDouble((j << 45) + kOneBits);
 
   const VD lhi = asDouble(column<0>(lnexp::kLog, j));
   const VU packed = column<1>(lnexp::kLog, j);
   const VD llo = asDouble(packed & ~U64{0x7FFFF});
   const VD invc = asDouble(packed << 45);
+#if defined(__FMA__)
+  const VD r = mulAdd(z, invc, splat(-1.0));
+#else
+  const VD c = asDouble((j << 45) + kOneBits);  // 1 + j/128 (j = 128 carries into the exponent)
   const VD r = (z - c) * invc + (c * invc - 1.0);
-  const VD hi = e * kLn2hi + lhi;
+#endif
+  const VD hi = mulAdd(e, splat(kLn2hi), lhi);
   const VD lo = e * kLn2lo + llo;
 
   VD p = r * -0x1.ff8fca5916aa3p-4 + 0x1.249513660c1b6p-3;
@@ -210,18 +227,6 @@ KVO_KERNEL_INLINE VD lnDouble(VD x) {
 }
 
 // ---- float, in double precision ----
-
-// a b + c, fused where the level has it.
-KVO_KERNEL_INLINE VD mulAdd(VD a, VD b, VD c) {
-#if defined(__AVX512F__)
-  return (VD)_mm512_fmadd_pd((__m512d)a, (__m512d)b, (__m512d)c);
-#elif defined(__FMA__)
-  return (VD)_mm256_fmadd_pd((__m256d)a, (__m256d)b, (__m256d)c);
-#else
-  return a * b + c;
-#endif
-}
-KVO_KERNEL_INLINE VD mulAdd(VD a, double b, double c) { return mulAdd(a, splat(b), splat(c)); }
 
 // x limited to [lo, hi]; a NaN stays NaN (max and min return their second operand then).
 KVO_KERNEL_INLINE VD clampKeepNaN(VD x, double lo, double hi) {
