@@ -104,8 +104,9 @@ KVO_KERNEL_INLINE VD mulAdd(VD a, double b, double c) { return mulAdd(a, splat(b
 // ---- double ----
 
 // exp(x) = 2^(n/128) exp(r), n = round(x 128/ln2), r = x - n ln2/128 with |r| <= ln2/256. The
-// product n * kChi is exact (kChi has 35 bits, |n| < 2^18) and so is x - n kChi; exp(r) - 1 is a
-// Taylor polynomial to r^6 (truncation below 2^-71), added to the table value hi + lo last:
+// product n * kChi is exact (kChi has 35 bits, |n| < 2^18) and so is x - n kChi; exp(r) - 1 =
+// r + r^2 q(r), q a cubic interpolating at the Chebyshev points of the range of r (error below
+// 2^-63 absolute), is added to the table value hi + lo last:
 // 2^(j/128) exp(r) = hi + tail with j = n mod 128, hi + tail in [1, 2).
 struct ExpReduced {
   VU bits;  // the pattern of 1.5 * 2^52 + n
@@ -123,10 +124,9 @@ KVO_KERNEL_INLINE ExpReduced expReduced(VD x) {
   const VU j = bits & 127;
   const VD hi = asDouble(column<0>(lnexp::kExp2, j));
   const VD lo = asDouble(column<1>(lnexp::kExp2, j));
-  VD q = r * (1.0 / 720) + 1.0 / 120;
-  q = q * r + 1.0 / 24;
-  q = q * r + 1.0 / 6;
-  q = q * r + 0.5;
+  VD q = r * 0x1.11111430bc5c8p-7 + 0x1.55555accc11bap-5;
+  q = q * r + 0x1.5555555555525p-3;
+  q = q * r + 0x1.fffffffffff58p-2;
   const VD p = r + (r * r) * q;
   return {bits, hi, lo + hi * p};
 }
