@@ -1,6 +1,9 @@
 // The functions where a specialised peer is the natural comparison: dot products, mean and norm
-// against OpenBLAS (single-threaded; cblas_dsdot sums float products in double precision, as the
-// library does), and ln/exp against glibc's libmvec functions (16 float or 8 double lanes). Rounds
+// against OpenBLAS (single-threaded), and ln/exp against glibc's libmvec functions (16 float or 8
+// double lanes). cblas_dsdot returns a double, but OpenBLAS's AVX-512 kernel (unit strides, 32
+// elements and more) rounds each product to float and sums 32 of them in float before adding in
+// double; the library converts both operands and sums the exact products in double, two
+// conversions per 8 pairs that bound its speed. cblas_cdotu_sub sums in float throughout. Rounds
 // alternate between ours and the peer's with --benchmark_enable_random_interleaving=true
 // (--benchmark_repetitions gives the medians the ratios use). First it prints the worst error of
 // our ln/exp in units in the last place over 2^24 sampled inputs per function, against long double.

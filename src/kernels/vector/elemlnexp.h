@@ -2,7 +2,10 @@
 //
 // Both work lane-parallel in double precision at every instruction-set level. Double results are
 // table-driven with exactly reduced arguments, about 0.5 units in the last place, with the same
-// operations in the same order (no fused multiply-adds), so every level gives the same bits.
+// rounded operations in the same order at every level (fused multiply-adds only where the product
+// and the sum are exact), so every level gives the same bits. The tables are read with gathers
+// where the level has them; vectors holding special values, subnormal logarithm inputs or
+// exponentials near the ends of the range take a slower path with the same results.
 // Float results come from a 16-entry table and a short polynomial, about 2^-34 relative, and are
 // rounded once: within one unit in the last place of the correctly rounded result, and almost
 // always equal to it. Their argument reduction is exact, and only the polynomial and the final
