@@ -65,7 +65,11 @@ KVO_KERNEL_INLINE VU column(const E* table, VU j) {
                                     (__m256i)(j * kStride), 8);
 #else
   VU v;
-  for (std::size_t l = 0; l < kDoubles; ++l) std::memcpy(&v[l], base + j[l] * sizeof(E), 8);
+  for (std::size_t l = 0; l < kDoubles; ++l) {
+    U64 bits;
+    std::memcpy(&bits, base + j[l] * sizeof(E), sizeof bits);
+    v[l] = bits;
+  }
   return v;
 #endif
 }
