@@ -89,20 +89,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       records.push_back({i, stateHasMark(p.state) ? in.byte() : 0});
     }
   }
-  c.resize(kCap);
+  // The rest of the input is the arrays' data, in argument order: the integer arrays first, since
+  // other element counts may read them (the phase of down-sampling) and must be those of the values
+  // the call sees.
+  auto takeArrays = [&](bool ints) {
+    for (int i = 0; i < row.nparams; ++i) {
+      const Param& p = row.params[i];
+      if ((p.kind == K::In || p.kind == K::Out) && p.elem != E::PTR && (p.elem == E::I32) == ints &&
+          c.buffer(i) && c.arg(i).p == c.buffer(i)) {
+        in.take(c.buffer(i), static_cast<std::size_t>(c.count(i)) * elemSize(p.elem));
+      }
+    }
+  };
+  takeArrays(true);
+  if (!c.resize(kCap)) return 0;
   for (auto [i, byte] : records) {
     std::vector<unsigned char> bytes(stateSize(row.params[i].state), byte);
     c.setRecord(i, bytes.data(), bytes.size());
   }
   for (int i : nulls) c.arg(i).p = nullptr;
-  // The rest of the input is the arrays' data, in argument order.
-  for (int i = 0; i < row.nparams; ++i) {
-    const Param& p = row.params[i];
-    if ((p.kind == K::In || p.kind == K::Out) && p.elem != E::PTR && c.buffer(i) &&
-        c.arg(i).p == c.buffer(i)) {
-      in.take(c.buffer(i), static_cast<std::size_t>(c.count(i)) * elemSize(p.elem));
-    }
-  }
+  takeArrays(false);
   reports().clear();
   kvoSetErrStatus(0);
   c.invoke();
