@@ -524,13 +524,7 @@ int main(int argc, char** argv) {
     if (getenv("KVO_ADV_SLOW") && rowSecs > 0.05)
       std::fprintf(stderr, "SLOW %s %.2f\n", row.name, rowSecs);
   }
-  // Tables the transforms cached on this thread.
-
-  kvoFreeBitRevTbls();
-  kvocFreeTwdTbls();
-  kvozFreeTwdTbls();
-  kvovFreeTwdTbls();
-  kvosDct(nullptr, nullptr, 0, KVO_Free);
+  freeCachedTables();
 
   if (write) {
     std::ofstream out(goldenPath);

@@ -51,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const bool once = [] {
     kvoSetErrMode(KVO_ErrorModeParent);
     kvoRedirectError(recordReport);
+    std::atexit(freeCachedTables);  // runs before the library's unload and the leak check
     return true;
   }();
   (void)once;

@@ -111,6 +111,9 @@ struct Report {
 std::vector<Report>& reports();
 int KVO_CALL recordReport(int status, const char* funcName, const char* message,
                           const char* fileName, int line);
+// Releases the tables the transforms cached on the calling thread: they outlive every call, and
+// the context that points at them goes when the library unloads, before the leak check.
+void freeCachedTables();
 
 // ---- guarded memory ----------------------------------------------------------------------------
 // Blocks whose first byte follows an inaccessible page and whose last byte precedes one; a block
