@@ -1,5 +1,6 @@
 // Logarithm and exponential of float and double vectors: the worst error over a sweep of every
 // binary exponent with random significands, and the special values, at every instruction-set level.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -90,6 +91,56 @@ INSTANTIATE_TEST_SUITE_P(Functions, LnExpSweep,
                                          Sweep{"sExp", kvosbExp2, nullptr, refExp, true},
                                          Sweep{"dExp", nullptr, kvodbExp2, refExp, true}),
                          [](const auto& info) { return info.param.name; });
+
+// Near 1 the result is far smaller than the table values it is made of; from below, the input's
+// exponent is -1 and the table point 2, whose terms must cancel exactly.
+TEST(LnExpNearOne, WithinOneUlpOnBothSides) {
+  std::mt19937_64 gen(5);
+  std::vector<double> x;
+  for (int k = 0; k < 4096; ++k) {
+    const double m = static_cast<double>(gen() >> (gen() % 60 + 4)) + 1;  // 1 .. 2^60, any length
+    x.push_back(1 + std::ldexp(std::fmod(m, 0x1p44), -52));
+    x.push_back(1 - std::ldexp(std::fmod(m, 0x1p45), -53));
+  }
+  std::vector<double> y(x.size());
+  kvotest::forEachIsa([&] {
+    kvodbLn2(x.data(), y.data(), static_cast<int>(x.size()));
+    double worst = 0;
+    for (std::size_t k = 0; k < x.size(); ++k) worst = std::max(worst, ulps(y[k], refLn(x[k])));
+    EXPECT_LE(worst, 1.0);
+  });
+}
+
+// Vectors holding a NaN take the slower path of special values (and, for double, of subnormal
+// logarithms and of exponentials near the ends of the range): every lane of them must come out as
+// it does in a vector of ordinary values.
+TEST_P(LnExpSweep, LanesDoNotDependOnTheirNeighbours) {
+  const Sweep& s = GetParam();
+  auto check = [&](auto f, auto x) {
+    using T = typename decltype(x)::value_type;
+    std::vector<T> mixed(2 * x.size(), std::numeric_limits<T>::quiet_NaN());
+    for (std::size_t k = 0; k < x.size(); ++k) mixed[2 * k] = x[k];
+    std::vector<T> y(x.size()), z(mixed.size());
+    kvotest::forEachIsa([&] {
+      f(x.data(), y.data(), static_cast<int>(x.size()));
+      f(mixed.data(), z.data(), static_cast<int>(z.size()));
+      for (std::size_t k = 0; k < x.size(); ++k)
+        ASSERT_TRUE(kvotest::sameBits(y[k], z[2 * k])) << x[k];
+    });
+  };
+  // Ordinary inputs: positive normal numbers for ln, up to 80 or 708 in magnitude for exp.
+  std::mt19937_64 gen(3);
+  std::uniform_real_distribution<double> exps(s.sFn ? -80 : -708, s.sFn ? 80 : 708);
+  std::uniform_real_distribution<double> lns(s.sFn ? -125 : -1021, s.sFn ? 127 : 1023);
+  auto values = [&](auto one) {
+    std::vector<decltype(one)> x(1000);
+    for (auto& v : x) {
+      v = static_cast<decltype(one)>(s.exp ? exps(gen) : std::exp2(lns(gen)));
+    }
+    return x;
+  };
+  s.sFn ? check(s.sFn, values(0.0f)) : check(s.dFn, values(0.0));
+}
 
 // Special values in a vector of ordinary ones, so the fix-up of a whole vector is exercised too.
 struct Special {

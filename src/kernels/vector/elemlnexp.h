@@ -2,7 +2,10 @@
 //
 // Both work lane-parallel in double precision at every instruction-set level. Double results are
 // table-driven with exactly reduced arguments, about 0.5 units in the last place, with the same
-// operations in the same order (no fused multiply-adds), so every level gives the same bits.
+// rounded operations in the same order at every level (fused multiply-adds only where the product
+// and the sum are exact), so every level gives the same bits. The tables are read with gathers
+// where the level has them; vectors holding special values, subnormal logarithm inputs or
+// exponentials near the ends of the range take a slower path with the same results.
 // Float results come from a 16-entry table and a short polynomial, about 2^-34 relative, and are
 // rounded once: within one unit in the last place of the correctly rounded result, and almost
 // always equal to it. Their argument reduction is exact, and only the polynomial and the final
@@ -43,9 +46,12 @@ struct Exp2Entry {
 extern const Exp2Entry kExp2[128];
 
 // For c = 1 + j/128, j = 0 .. 128: invc, 1/c rounded to 8 significant bits (a multiple of 2^-8),
-// delta = c * invc - 1 (exact) and -ln(invc) = lhi + llo, lhi a multiple of 2^-42.
+// and -ln(invc) = lhi + llo, lhi a multiple of 2^-42 and llo rounded to 34 significant bits. The
+// low 19 bits of the pattern of llo, zero then, hold the top 19 of invc (all its nonzero bits):
+// one gather fetches both.
 struct LogEntry {
-  double invc, delta, lhi, llo;
+  double lhi;
+  std::uint64_t lloAndInvc;
 };
 extern const LogEntry kLog[129];
 

@@ -51,100 +51,49 @@ KVO_KERNEL_INLINE VD lnSpecials(VD x, VD res) {
   return select(x != x, x + x, res);
 }
 
-// ---- double ----
-
-// exp(x) = 2^(n/128) exp(r), n = round(x 128/ln2), r = x - n ln2/128 with |r| <= ln2/256. The
-// product n * kChi is exact (kChi has 35 bits, |n| < 2^18) and so is x - n kChi; exp(r) - 1 is a
-// Taylor polynomial to r^6 (truncation below 2^-71), added to the table value hi + lo last.
-// 2^(n div 128) is applied as two factors so that results near overflow and in the subnormal range
-// need no further cases.
-KVO_KERNEL_INLINE VD expDouble(VD x) {
-  constexpr double kInvC = 0x1.71547652b82fep+7;   // 128/ln2
-  constexpr double kChi = 0x1.62e42fefc0000p-8;    // ln2/128, high part
-  constexpr double kClo = -0x1.c610ca86c3899p-44;  // ln2/128 - kChi
-  const VD xc = clamp(x, -746.0, 710.0);
-  VD kd = xc * kInvC + kShift;
-  const VU n = asBits(kd) - kShiftBits + (U64{1} << 24);  // n + 2^24 >= 0
-  kd -= kShift;
-  const VD r = (xc - kd * kChi) - kd * kClo;
-
-  VD hi, lo;
+// The pattern of table[j].field in every lane, field the kField-th 64-bit member of the entries:
+// one gather with AVX2 and AVX-512, one load per lane with SSE2. Every level reads the same bits.
+template <std::size_t kField, class E>
+KVO_KERNEL_INLINE VU column(const E* table, VU j) {
+  constexpr U64 kStride = sizeof(E) / sizeof(U64);
+  static_assert(sizeof(E) % sizeof(U64) == 0 && kField < kStride);
+  const auto* base = reinterpret_cast<const char*>(table) + kField * sizeof(U64);
+#if defined(__AVX512F__)
+  return (VU)_mm512_i64gather_epi64((__m512i)(j * kStride), base, 8);
+#elif defined(__AVX2__)
+  return (VU)_mm256_i64gather_epi64(reinterpret_cast<const long long*>(base),
+                                    (__m256i)(j * kStride), 8);
+#else
+  VU v;
   for (std::size_t l = 0; l < kDoubles; ++l) {
-    const lnexp::Exp2Entry& e = lnexp::kExp2[n[l] & 127];
-    hi[l] = e.hi;
-    lo[l] = e.lo;
+    U64 bits;
+    std::memcpy(&bits, base + j[l] * sizeof(E), sizeof bits);
+    v[l] = bits;
   }
-  VD q = r * (1.0 / 720) + 1.0 / 120;
-  q = q * r + 1.0 / 24;
-  q = q * r + 1.0 / 6;
-  q = q * r + 0.5;
-  const VD p = r + (r * r) * q;
-  const VD tail = lo + hi * p;
-
-  const VU big = n >> 7;     // (n div 128) + 2^17
-  const VU half = big >> 1;  // half of it, rounded down, + 2^16
-  constexpr U64 kBias = 1023 - (U64{1} << 16);
-  const VD scale1 = asDouble((half + kBias) << 52);
-  const VD scale2 = asDouble((big - half + kBias) << 52);
-  const VD normal = ((hi + tail) * scale1) * scale2;
-
-  // Below 2^-1022 that would round twice. Instead the value times 2^1022, below 1, is added to 1,
-  // which rounds it once on the grid of 2^-52, the subnormal grid after scaling back.
-  const VD up = asDouble((big + (U64{1022 + 1023} - (U64{1} << 17))) << 52);
-  const VD a = hi * up, b = tail * up;
-  const VD one = a + 1.0;
-  const VD rest = ((1.0 - one) + a) + b;
-  const VD tiny = ((one + rest) - 1.0) * 0x1p-1022;
-  return select(x != x, x + x, select(normal < splat(0x1p-1022), tiny, normal));
+  return v;
+#endif
 }
 
-// ln(x) = e ln2 - ln(invc) + ln(1 + r) for x = 2^e z, z in [1, 2), c = 1 + j/128 the nearest
-// table point and r = z invc - 1 = (z - c) invc + delta. z - c is exact, and with invc a
-// multiple of 2^-8 both (z - c) invc and the sum are exact too: |r| < 2^-7 needs at most 53 bits.
-// e ln2 - ln(invc) = hi + lo with hi exact; ln(1 + r) = r - r^2/2 + r^3 P(r), P to r^6
-// (truncation below 2^-63 relative). hi + r is added with its rounding error recovered, so the
-// result rounds once.
-KVO_KERNEL_INLINE VD lnDouble(VD x) {
-  constexpr double kLn2hi = 0x1.62e42fefa3800p-1;  // a multiple of 2^-42
-  constexpr double kLn2lo = 0x1.ef35793c76730p-45;
-  constexpr U64 kMinNormalBits = 0x0010000000000000;
-  // Subnormal inputs are scaled into the normal range first.
-  const VM sub = reinterpret_cast<VM>(asBits(x) < kMinNormalBits);
-  const VU ix = asBits(select(sub, x * 0x1p52, x));
-  const VD e = toDouble(ix >> 52) - select(sub, splat(1023.0 + 52), splat(1023.0));
-  const VD z = asDouble((ix & 0x000FFFFFFFFFFFFF) | 0x3FF0000000000000);
-  const VU j = (((ix >> 44) & 0xFF) + 1) >> 1;  // round((z - 1) 128), 0 .. 128
-
-  VD invc, delta, lhi, llo;
-  for (std::size_t l = 0; l < kDoubles; ++l) {
-    const lnexp::LogEntry& t = lnexp::kLog[j[l]];
-    invc[l] = t.invc;
-    delta[l] = t.delta;
-    lhi[l] = t.lhi;
-    llo[l] = t.llo;
-  }
-  const VD c = toDouble(j) * 0x1p-7 + 1.0;
-  const VD r = (z - c) * invc + delta;
-  const VD hi = e * kLn2hi + lhi;
-  const VD lo = e * kLn2lo + llo;
-
-  VD p = r * (1.0 / 9) - 1.0 / 8;
-  p = p * r + 1.0 / 7;
-  p = p * r - 1.0 / 6;
-  p = p * r + 1.0 / 5;
-  p = p * r - 1.0 / 4;
-  p = p * r + 1.0 / 3;
-  const VD tail = (r * r) * (p * r - 0.5);
-
-  const VD s = hi + r;
-  const VD back = s - hi;
-  const VD err = (hi - (s - back)) + (r - back);
-  return lnSpecials(x, s + (err + lo + tail));
+// Whether any lane is a NaN or beyond limit in magnitude.
+KVO_KERNEL_INLINE bool anyBeyond(VD x, double limit) {
+  const VD magnitude = asDouble(asBits(x) & 0x7FFFFFFFFFFFFFFF);
+#if defined(__AVX512F__)
+  return _mm512_cmp_pd_mask((__m512d)magnitude, _mm512_set1_pd(limit), _CMP_NLE_UQ) != 0;
+#else
+  return lanes::any(reinterpret_cast<VM>(~(magnitude <= splat(limit))));
+#endif
+}
+// Whether any lane is not a positive normal finite number.
+KVO_KERNEL_INLINE bool anyOutsideNormalRange(VD x) {
+#if defined(__AVX512DQ__)
+  return _mm512_fpclass_pd_mask((__m512d)x, 0xFF) != 0;  // NaN, zero, infinite, subnormal, negative
+#else
+  return lanes::any(reinterpret_cast<VM>(~((x >= splat(0x1p-1022)) & (x < splat(kInf)))));
+#endif
 }
 
-// ---- float, in double precision ----
-
-// a b + c, fused where the level has it.
+// a b + c, fused where the level has it. The double kernels use it only where a b and a b + c are
+// exact, so that the fused and the separate operations give the same bits.
 KVO_KERNEL_INLINE VD mulAdd(VD a, VD b, VD c) {
 #if defined(__AVX512F__)
   return (VD)_mm512_fmadd_pd((__m512d)a, (__m512d)b, (__m512d)c);
@@ -155,6 +104,133 @@ KVO_KERNEL_INLINE VD mulAdd(VD a, VD b, VD c) {
 #endif
 }
 KVO_KERNEL_INLINE VD mulAdd(VD a, double b, double c) { return mulAdd(a, splat(b), splat(c)); }
+
+// ---- double ----
+
+// exp(x) = 2^(n/128) exp(r), n = round(x 128/ln2), r = x - n ln2/128 with |r| <= ln2/256. The
+// product n * kChi is exact (kChi has 35 bits, |n| < 2^18) and so is x - n kChi; exp(r) - 1 =
+// r + r^2 q(r), q a cubic interpolating at the Chebyshev points of the range of r (error below
+// 2^-63 absolute), is added to the table value hi + lo last:
+// 2^(j/128) exp(r) = hi + tail with j = n mod 128, hi + tail in [1, 2).
+struct ExpReduced {
+  VU bits;  // the pattern of 1.5 * 2^52 + n
+  VD hi, tail;
+};
+KVO_KERNEL_INLINE ExpReduced expReduced(VD x) {
+  constexpr double kInvC = 0x1.71547652b82fep+7;   // 128/ln2
+  constexpr double kChi = 0x1.62e42fefc0000p-8;    // ln2/128, high part
+  constexpr double kClo = -0x1.c610ca86c3899p-44;  // ln2/128 - kChi
+  VD kd = x * kInvC + kShift;
+  const VU bits = asBits(kd);
+  kd -= kShift;
+  const VD r = mulAdd(kd, splat(-kChi), x) - kd * kClo;
+
+  const VU j = bits & 127;
+  const VD hi = asDouble(column<0>(lnexp::kExp2, j));
+  const VD lo = asDouble(column<1>(lnexp::kExp2, j));
+  VD q = r * 0x1.11111430bc5c8p-7 + 0x1.55555accc11bap-5;
+  q = q * r + 0x1.5555555555525p-3;
+  q = q * r + 0x1.fffffffffff58p-2;
+  const VD p = r + (r * r) * q;
+  return {bits, hi, lo + hi * p};
+}
+
+// Any x: 2^(n div 128) is applied as two factors so that results near overflow and in the
+// subnormal range need no further cases.
+KVO_KERNEL_INLINE VD expDoubleAnyInput(VD x) {
+  const ExpReduced t = expReduced(clamp(x, -746.0, 710.0));
+  const VU n = t.bits - kShiftBits + (U64{1} << 24);  // n + 2^24 >= 0
+  const VU big = n >> 7;                              // (n div 128) + 2^17
+  const VU half = big >> 1;                           // half of it, rounded down, + 2^16
+  constexpr U64 kBias = 1023 - (U64{1} << 16);
+  const VD scale1 = asDouble((half + kBias) << 52);
+  const VD scale2 = asDouble((big - half + kBias) << 52);
+  const VD normal = ((t.hi + t.tail) * scale1) * scale2;
+
+  // Below 2^-1022 that would round twice. Instead the value times 2^1022, below 1, is added to 1,
+  // which rounds it once on the grid of 2^-52, the subnormal grid after scaling back.
+  const VD up = asDouble((big + (U64{1022 + 1023} - (U64{1} << 17))) << 52);
+  const VD a = t.hi * up, b = t.tail * up;
+  const VD one = a + 1.0;
+  const VD rest = ((1.0 - one) + a) + b;
+  const VD tiny = ((one + rest) - 1.0) * 0x1p-1022;
+  return select(x != x, x + x, select(normal < splat(0x1p-1022), tiny, normal));
+}
+
+// Up to 708 in magnitude every result is normal, and 2^(n div 128) goes straight into the
+// exponent field: the same bits as the two factors, which only vectors reaching the ends of the
+// range (or holding a NaN) need. The low bits of the pattern of 1.5 * 2^52 + n are those of n, so
+// shifted left by 45 they leave (n div 128) 2^52, modulo 2^64.
+KVO_KERNEL_INLINE VD expDouble(VD x) {
+  if (anyBeyond(x, 708.0)) return expDoubleAnyInput(x);
+  const ExpReduced t = expReduced(x);
+  return asDouble(asBits(t.hi + t.tail) + ((t.bits << 45) & 0xFFF0000000000000));
+}
+
+// ln(x) = e ln2 - ln(invc) + ln(1 + r) for x = 2^e z, z in [1, 2), c = 1 + j/128 the nearest
+// table point and r = z invc - 1, a multiple of 2^-60 below 2^-7 (0.0059) in magnitude and so a
+// double: one fused multiply-add gives it, and without one (z - c) invc + (c invc - 1) does, every
+// step exact. e ln2 - ln(invc) = hi + lo with hi exact; ln(1 + r) = r - r^2/2 +
+// r^3 P(r), P of degree 5 interpolating at the Chebyshev points of the range of r (error below
+// 2^-75 absolute, 2^-67 relative to r).
+template <bool kAnyInput>
+KVO_KERNEL_INLINE VD lnDouble(VD x) {
+  constexpr double kLn2hi = 0x1.62e42fefa3800p-1;  // a multiple of 2^-42
+  // ln2 - kLn2hi to 34 bits like the table's llo: the last entry (c = 2) holds exactly -kLn2hi
+  // and -kLn2lo, so just below 1 (e = -1, j = 128) hi and lo vanish and only ln(1 + r) is left.
+  constexpr double kLn2lo = 0x1.ef35793c80000p-45;
+  constexpr U64 kMinNormalBits = 0x0010000000000000;
+  constexpr U64 kOneBits = 0x3FF0000000000000;
+  VU ix = asBits(x);
+  VD e = asDouble((ix >> 52) | kMagicBits) - (kMagic + 1023);
+  if constexpr (kAnyInput) {
+    // Subnormal inputs are scaled into the normal range first.
+    const VM sub = reinterpret_cast<VM>(ix < kMinNormalBits);
+    ix = asBits(select(sub, x * 0x1p52, x));
+    e = toDouble(ix >> 52) - select(sub, splat(1023.0 + 52), splat(1023.0));
+  }
+  const VD z = asDouble((ix & 0x000FFFFFFFFFFFFF) | kOneBits);
+  // round((z - 1) 128), 0 .. 128
+  const VU j = ((ix & 0x000FF00000000000) + (U64{1} << 44)) >> 45;
+
+  const VD lhi = asDouble(column<0>(lnexp::kLog, j));
+  const VU packed = column<1>(lnexp::kLog, j);
+  const VD llo = asDouble(packed & ~U64{0x7FFFF});
+  const VD invc = asDouble(packed << 45);
+#if defined(__FMA__)
+  const VD r = mulAdd(z, invc, splat(-1.0));
+#else
+  const VD c = asDouble((j << 45) + kOneBits);  // 1 + j/128 (j = 128 carries into the exponent)
+  const VD r = (z - c) * invc + (c * invc - 1.0);
+#endif
+  const VD hi = mulAdd(e, splat(kLn2hi), lhi);
+  const VD lo = e * kLn2lo + llo;
+
+  VD p = r * -0x1.ff8fca5916aa3p-4 + 0x1.249513660c1b6p-3;
+  p = p * r - 0x1.555555cec452ep-3;
+  p = p * r + 0x1.99999997672bdp-3;
+  p = p * r - 0x1.ffffffffffcf7p-3;
+  p = p * r + 0x1.5555555555557p-2;
+  const VD tail = (r * r) * (p * r - 0.5);
+
+  // hi + r with its rounding error recovered, so the result rounds once. hi is 0 or at least 1.33
+  // times |r| (checked over the table), so the short form of the error term is exact.
+  const VD s = hi + r;
+  const VD res = s + (((r - (s - hi)) + lo) + tail);
+  if constexpr (kAnyInput) {
+    return lnSpecials(x, res);
+  } else {
+    return res;
+  }
+}
+
+// Vectors of positive normal numbers, by far the usual case, skip the scaling of subnormal
+// inputs and the special values.
+KVO_KERNEL_INLINE VD lnDouble(VD x) {
+  return anyOutsideNormalRange(x) ? lnDouble<true>(x) : lnDouble<false>(x);
+}
+
+// ---- float, in double precision ----
 
 // x limited to [lo, hi]; a NaN stays NaN (max and min return their second operand then).
 KVO_KERNEL_INLINE VD clampKeepNaN(VD x, double lo, double hi) {
@@ -191,14 +267,7 @@ KVO_KERNEL_INLINE VU lookup16(const E* table, VU index) {
 #endif
 }
 
-// Whether any lane is a NaN, and whether any is not a positive finite number.
-KVO_KERNEL_INLINE bool anyNaN(VD x) {
-#if defined(__AVX512DQ__)
-  return _mm512_fpclass_pd_mask((__m512d)x, 0x81) != 0;  // quiet or signalling NaN
-#else
-  return lanes::any(reinterpret_cast<VM>(x != x));
-#endif
-}
+// Whether any lane is not a positive finite number.
 KVO_KERNEL_INLINE bool anyOutsideLnDomain(VD x) {
 #if defined(__AVX512DQ__)
   return _mm512_fpclass_pd_mask((__m512d)x, 0xDF) != 0;  // NaN, zero, infinite, negative
@@ -223,10 +292,11 @@ KVO_KERNEL_INLINE VD top12(VU bits) {
 // polynomial to r^4 (truncation below 2^-34). For float arguments beyond the clamp bounds the
 // result is 0 or +inf anyway; the double result is always normal and is rounded to float once,
 // subnormals included.
+template <bool kAnyInput>
 KVO_KERNEL_INLINE VD expFloat(VD x) {
   constexpr double kInvC = 0x1.71547652b82fep+4;  // 16/ln2
   constexpr double kC = 0x1.62e42fefa3p-5;
-  const VD xc = clampKeepNaN(x, -104.0, 89.0);
+  const VD xc = kAnyInput ? clampKeepNaN(x, -104.0, 89.0) : x;
   const VD kd = mulAdd(xc, kInvC, kShift);
   const VU n = asBits(kd);  // n in the low bits (the pattern of kShift ends in zeros)
   const VD r = mulAdd(kd - kShift, splat(-kC), xc);
@@ -235,14 +305,19 @@ KVO_KERNEL_INLINE VD expFloat(VD x) {
   q = mulAdd(q, r, splat(1.0));
   const VD s = asDouble(lookup16(lnexp::kExp16Bits, n) + (n << 48));  // 2^(n/16)
   const VD y = mulAdd(s, q * r, s);
-  return anyNaN(x) ? select(x != x, x + x, y) : y;
+  return kAnyInput ? select(x != x, x + x, y) : y;
+}
+// Vectors within the clamp bounds, and without NaNs, need neither the clamp nor the NaN fix-up.
+KVO_KERNEL_INLINE VD expFloat(VD x) {
+  return anyBeyond(x, 89.0) ? expFloat<true>(x) : expFloat<false>(x);
 }
 
 // ln(x) = k ln2 + ln(c) + ln(1 + r) for x = 2^k z, z in [0.765625, 1.53125), c a point of z's
 // sixteenth of that range (cut by the bit pattern) and r = z/c - 1 = z invc - 1. z has float's 24
 // bits and invc at most 29, so z invc and r are exact at every level; c = 1 around z = 1, where the
 // result is ln(1 + r) alone and keeps its relative accuracy. r lies in [-0.0201, 0.0313], where
-// ln(1 + r) = r + r^2 q(r) with q a cubic fitted for the least greatest relative error (2^-32.7).
+// ln(1 + r) = r + r^2 q(r) with q a cubic fitted for the least greatest relative error (2^-32.7),
+// evaluated as r (1 + r q(r)) so that the last step adds hi too.
 // Zeros, negative numbers, infinities and NaNs are put right afterwards, for the whole vector at
 // once when one of them is in it.
 KVO_KERNEL_INLINE VD lnFloat(VD x) {
@@ -260,7 +335,8 @@ KVO_KERNEL_INLINE VD lnFloat(VD x) {
   VD q = mulAdd(r, 0x1.911a8deff2b4ep-3, -0x1.001590c089d51p-2);
   q = mulAdd(q, r, splat(0x1.5555baae08d75p-2));
   q = mulAdd(q, r, splat(-0x1.ffffff605c600p-2));
-  const VD res = hi + mulAdd(r * r, q, r);
+  q = mulAdd(q, r, splat(1.0));
+  const VD res = mulAdd(r, q, hi);  // hi + r (1 + r q(r))
   return anyOutsideLnDomain(x) ? lnSpecials(x, res) : res;
 }
 

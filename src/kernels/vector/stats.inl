@@ -107,17 +107,42 @@ KVO_KERNEL_INLINE void mulAdd(DN& r, const DN& x, const DN& y) {
 constexpr std::size_t kLanes = 64;
 constexpr std::size_t kRegs = kLanes / kW;
 
+// Sixteen double lanes as registers of the level's width.
+constexpr std::size_t kStep = kAcc / kW;  // registers per 16 lanes
+struct Lanes16 {
+  DN r[kStep];
+};
+
 // The 64 lanes folded to 16: lane l + 16 q of the accumulators goes to lane l, in a fixed order.
 // Lane l + 16 q sits in register (l + 16 q)/kW, so whole registers are added, in the same order
 // as lane by lane: at n = 1024 a scalar fold would cost a fifth of the call.
-KVO_KERNEL_INLINE D16 fold64(const DN (&acc)[kRegs]) {
-  constexpr std::size_t kStep = kAcc / kW;  // registers per 16 lanes
-  DN parts[kStep];
+KVO_KERNEL_INLINE Lanes16 fold64(const DN (&acc)[kRegs]) {
+  Lanes16 s;
   for (std::size_t j = 0; j < kStep; ++j)
-    parts[j] = (acc[j] + acc[j + kStep]) + (acc[j + 2 * kStep] + acc[j + 3 * kStep]);
-  D16 s;
-  std::memcpy(&s, parts, sizeof s);
+    s.r[j] = (acc[j] + acc[j + kStep]) + (acc[j + 2 * kStep] + acc[j + 3 * kStep]);
   return s;
+}
+
+typedef double D2 __attribute__((vector_size(2 * sizeof(double))));
+// The 16 lanes folded in halves (lane l + w added to lane l for w = 8, 4, 2) down to lanes 0 and
+// 1: whole registers first, then the halves of the last one, so the order of the additions is the
+// same at every width. Everything stays in registers; a loop over the lanes of a stored vector
+// would stall on store forwarding at every step.
+KVO_KERNEL_INLINE D2 foldTo2(Lanes16 s) {
+  for (std::size_t c = kStep / 2; c > 0; c /= 2) {
+    for (std::size_t j = 0; j < c; ++j) s.r[j] += s.r[j + c];
+  }
+  const DN v = s.r[0];
+#if defined(__AVX512F__)
+  typedef double D4 __attribute__((vector_size(4 * sizeof(double))));
+  const D4 v4 =
+      __builtin_shufflevector(v, v, 0, 1, 2, 3) + __builtin_shufflevector(v, v, 4, 5, 6, 7);
+  return __builtin_shufflevector(v4, v4, 0, 1) + __builtin_shufflevector(v4, v4, 2, 3);
+#elif defined(__AVX__)
+  return __builtin_shufflevector(v, v, 0, 1) + __builtin_shufflevector(v, v, 2, 3);
+#else
+  return v;
+#endif
 }
 
 // step(r, x, y) for each register's worth of a and b (b null: zeros), over the 64 lanes; one set
@@ -140,7 +165,7 @@ KVO_KERNEL_INLINE void lanes64(const T* a, const T* b, std::size_t n, Step step)
 }
 
 template <class T, class Step>
-KVO_KERNEL_INLINE D16 reduce64(const T* a, const T* b, std::size_t n, Step step) {
+KVO_KERNEL_INLINE Lanes16 reduce64(const T* a, const T* b, std::size_t n, Step step) {
   DN acc[kRegs] = {};
   lanes64(a, b, n, [&](std::size_t k, const DN& x, const DN& y) { step(acc[k], x, y); });
   return fold64(acc);
@@ -164,20 +189,22 @@ KVO_KERNEL_INLINE D16 evenLanes(const D16& v) {
   return even ? v : D16{};
 }
 
-// Folds the accumulators in a fixed order: halves added while the width stays at least `keep`.
-KVO_KERNEL_INLINE D16 fold(const D16& x, std::size_t keep) {
-  D16 v = x;
-  for (std::size_t w = kAcc / 2; w >= keep; w /= 2) {
-    for (std::size_t l = 0; l < w; ++l) v[l] += v[l + w];
-  }
-  return v;
+KVO_KERNEL_INLINE Lanes16 split(const D16& v) {
+  Lanes16 s;
+  std::memcpy(&s, &v, sizeof s);
+  return s;
 }
-KVO_KERNEL_INLINE double total(const D16& v) { return fold(v, 1)[0]; }
+KVO_KERNEL_INLINE double total(const Lanes16& v) {
+  const D2 f = foldTo2(v);
+  return f[0] + f[1];
+}
+KVO_KERNEL_INLINE double total(const D16& v) { return total(split(v)); }
 // Even accumulators (real parts) and odd ones (imaginary parts) separately.
-KVO_KERNEL_INLINE Sum2 totals(const D16& v) {
-  const D16 f = fold(v, 2);
+KVO_KERNEL_INLINE Sum2 totals(const Lanes16& v) {
+  const D2 f = foldTo2(v);
   return {f[0], f[1]};
 }
+KVO_KERNEL_INLINE Sum2 totals(const D16& v) { return totals(split(v)); }
 
 // Double-double accumulators: hi + x rounds, and its error is added to lo exactly (Knuth).
 struct Compensated {
@@ -321,10 +348,10 @@ double rawNormComplex(const R* a, const R* b, std::size_t parts, Norm kind) {
     blocks(a, b, parts, [&](const D16& x, const D16& y) {
       acc += evenLanes(sqrt(pairSums((x - y) * (x - y))));
     });
-  } else {
-    acc = reduce64(a, b, parts, [](DN& r, const DN& x, const DN& y) { r += (x - y) * (x - y); });
+    return total(acc);
   }
-  return total(acc);
+  return total(
+      reduce64(a, b, parts, [](DN& r, const DN& x, const DN& y) { r += (x - y) * (x - y); }));
 }
 
 // 16-bit real data: exact integer sums.
