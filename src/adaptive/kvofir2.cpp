@@ -116,7 +116,9 @@ void filter(const kvo::Site& site, const R* src, int cols, int rows, R* kernel, 
 }
 
 // The kernel's power-of-two exponent e: S * 2^e < 32767 at the largest e >= 0, or the first
-// negative e with S * 2^e <= 32767.
+// negative e with S * 2^e <= 32767. An infinite sum (a kernel holding an infinity, or so large
+// that its magnitudes overflow) has no such e; the search stops where every finite double would
+// have reached zero.
 int kernelExponent(double s) {
   if (s == 0) return 0;
   int e = 0;
@@ -124,7 +126,7 @@ int kernelExponent(double s) {
     while (std::ldexp(s, e + 1) < 32767) ++e;
     return e;
   }
-  while (std::ldexp(s, e) > 32767) --e;
+  while (e > -1100 && std::ldexp(s, e) > 32767) --e;
   return e;
 }
 
