@@ -34,6 +34,12 @@ void scale(R* data, std::size_t count, int order) {
                                 data, static_cast<int>(count));
 }
 
+// The factor the small kernels apply to an inverse result: 1/N when scaled, else 1.
+template <class R>
+R scaleFactor(bool scaled, int order) {
+  return scaled ? static_cast<R>(1.0 / static_cast<double>(points(order))) : R(1);
+}
+
 // The pointer checks in argument order, then the direction flags; false if any failed.
 inline bool pointerAndDirectionChecks(Checks& checks, std::initializer_list<Arg> args, int flags) {
   for (const Arg& a : args) checks.notNull(a.ptr, a.message);
@@ -99,6 +105,12 @@ void complexTransform(const Site& site, const C* src, C* dst, int order, int fla
                       dst[0] = src[0];
                       return;
                     }
+                    if (kind == kern::kFftNatural && order >= kern::kFftSmallMinOrder &&
+                        order <= kern::kFftSmallMaxOrder) {
+                      kern::complexFftSmall(&src->re, &dst->re, order, inverse,
+                                            scaleFactor<Real<C>>(scaled, order));
+                      return;
+                    }
                     kern::complexFft(&src->re, &dst->re, order, kind, inverse, tw);
                     if (scaled) scale(&dst->re, 2 * points(order), order);
                   });
@@ -137,7 +149,7 @@ void splitTransform(const Site& site, const Real<C>* reIn, const Real<C>* imIn, 
 
 // ---- real FFT --------------------------------------------------------------------------------
 
-enum Format { kCcs, kPack, kPerm };
+enum Format { kCcs = kern::kRealCcs, kPack = kern::kRealPack, kPerm = kern::kRealPerm };
 enum FormatCheck { kNoFormat, kOutFormat, kInFormat };
 
 struct RealTables {
@@ -206,6 +218,10 @@ void realToSpectrum(const Real<C>* src, Real<C>* dst, int order, Format format, 
   using R = Real<C>;
   const std::size_t n = points(order);
   if (order == 0) return;
+  if (order >= kern::kRealSmallMinOrder && order <= kern::kRealSmallMaxOrder) {
+    kern::realFftSmall(src, dst, order, true, format, inverse, scaleFactor<R>(scaled, order));
+    return;
+  }
   R dc, nyquist;
   if (order == 1) {
     dc = src[0] + src[1];
@@ -238,6 +254,10 @@ void spectrumToReal(const Real<C>* src, Real<C>* dst, int order, Format format, 
   using R = Real<C>;
   const std::size_t n = points(order);
   if (order == 0) return;
+  if (order >= kern::kRealSmallMinOrder && order <= kern::kRealSmallMaxOrder) {
+    kern::realFftSmall(src, dst, order, false, format, inverse, scaleFactor<R>(scaled, order));
+    return;
+  }
   const R dc = src[0];
   const R nyquist = format == kCcs ? src[n] : format == kPack ? src[n - 1] : src[1];
   if (order == 1) {
