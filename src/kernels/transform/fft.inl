@@ -25,17 +25,40 @@ struct Fft : CVec<R, W, kInv> {
 
   // ---- vector stages: butterflies across whole vectors --------------------------------------
 
+  // One radix-4 decimation-in-frequency butterfly on x[0..3] (values L apart, l2 = 2L reals),
+  // with the twiddles of its span at offset j; the results replace x in the order they are stored.
+  static void butterfly4(T* x, const R* tw, std::size_t l2, std::size_t j) {
+    const T a0 = x[0] + x[2], a1 = x[0] - x[2], a2 = x[1] + x[3], a3 = rotate(x[1] - x[3]);
+    x[0] = a0 + a2;
+    x[1] = cmul(a0 - a2, load(tw + 2 * l2 + j), load(tw + 3 * l2 + j));
+    x[2] = cmul(a1 + a3, load(tw + j), load(tw + l2 + j));
+    x[3] = cmul(a1 - a3, load(tw + 4 * l2 + j), load(tw + 5 * l2 + j));
+  }
   // One radix-4 decimation-in-frequency group of 4L values.
   static void dif4(const R* s, R* d, std::size_t span, const R* tw) {
     const std::size_t l2 = 2 * span;
     for (std::size_t j = 0; j < l2; j += 2 * V) {
-      const T x0 = load(s + j), x1 = load(s + j + l2), x2 = load(s + j + 2 * l2),
-              x3 = load(s + j + 3 * l2);
-      const T a0 = x0 + x2, a1 = x0 - x2, a2 = x1 + x3, a3 = rotate(x1 - x3);
-      store(d + j, a0 + a2);
-      store(d + j + l2, cmul(a0 - a2, load(tw + 2 * l2 + j), load(tw + 3 * l2 + j)));
-      store(d + j + 2 * l2, cmul(a1 + a3, load(tw + j), load(tw + l2 + j)));
-      store(d + j + 3 * l2, cmul(a1 - a3, load(tw + 4 * l2 + j), load(tw + 5 * l2 + j)));
+      T x[4];
+      for (int q = 0; q < 4; ++q) x[q] = load(s + j + q * l2);
+      butterfly4(x, tw, l2, j);
+      for (int q = 0; q < 4; ++q) store(d + j + q * l2, x[q]);
+    }
+  }
+  // Two radix-4 stages at once on a group of 16L values (spans 4L and L, twiddles tw4 and tw1):
+  // one pass over the data instead of two.
+  static void dif16(const R* s, R* d, std::size_t span, const R* tw4, const R* tw1) {
+    const std::size_t l2 = 2 * span;
+    for (std::size_t j = 0; j < l2; j += 2 * V) {
+      T x[4][4];  // x[p][q] is the value at j + (p + 4q) L
+      for (int p = 0; p < 4; ++p) {
+        for (int q = 0; q < 4; ++q) x[p][q] = load(s + j + (p + 4 * q) * l2);
+        butterfly4(x[p], tw4, 4 * l2, j + p * l2);
+      }
+      for (int q = 0; q < 4; ++q) {
+        T y[4] = {x[0][q], x[1][q], x[2][q], x[3][q]};
+        butterfly4(y, tw1, l2, j);
+        for (int r = 0; r < 4; ++r) store(d + j + (r + 4 * q) * l2, y[r]);
+      }
     }
   }
   // One radix-4 decimation-in-time group of 4L values.
@@ -53,12 +76,34 @@ struct Fft : CVec<R, W, kInv> {
       store(d + j + 3 * l2, a1 - a3);
     }
   }
+  static void butterfly2(T& x0, T& x1, const R* tw, std::size_t l2, std::size_t j) {
+    const T sum = x0 + x1;
+    x1 = cmul(x0 - x1, load(tw + j), load(tw + l2 + j));
+    x0 = sum;
+  }
   static void dif2(const R* s, R* d, std::size_t span, const R* tw) {
     const std::size_t l2 = 2 * span;
     for (std::size_t j = 0; j < l2; j += 2 * V) {
-      const T x0 = load(s + j), x1 = load(s + j + l2);
-      store(d + j, x0 + x1);
-      store(d + j + l2, cmul(x0 - x1, load(tw + j), load(tw + l2 + j)));
+      T x0 = load(s + j), x1 = load(s + j + l2);
+      butterfly2(x0, x1, tw, l2, j);
+      store(d + j, x0);
+      store(d + j + l2, x1);
+    }
+  }
+  // A radix-4 stage of span 2L and a radix-2 stage of span L in one pass over 8L values.
+  static void dif8(const R* s, R* d, std::size_t span, const R* tw4, const R* tw2) {
+    const std::size_t l2 = 2 * span;
+    for (std::size_t j = 0; j < l2; j += 2 * V) {
+      T x[2][4];  // x[p][q] is the value at j + (p + 2q) L
+      for (int p = 0; p < 2; ++p) {
+        for (int q = 0; q < 4; ++q) x[p][q] = load(s + j + (p + 2 * q) * l2);
+        butterfly4(x[p], tw4, 2 * l2, j + p * l2);
+      }
+      for (int q = 0; q < 4; ++q) {
+        butterfly2(x[0][q], x[1][q], tw2, l2, j);
+        store(d + j + 2 * q * l2, x[0][q]);
+        store(d + j + (1 + 2 * q) * l2, x[1][q]);
+      }
     }
   }
   static void dit2(R* d, std::size_t span, const R* tw) {
@@ -265,10 +310,22 @@ struct Fft : CVec<R, W, kInv> {
     }
     const R* in = s;
     std::size_t group = m;
-    for (; group >= 4 * static_cast<std::size_t>(V); group /= 4) {
-      const std::size_t span = group / 4;
-      for (std::size_t g = 0; g < 2 * m; g += 2 * group)
-        dif4(in + g, d + g, span, radix4(tw, span));
+    while (group >= 4 * static_cast<std::size_t>(V)) {
+      if (group >= 16 * static_cast<std::size_t>(V)) {
+        const std::size_t span = group / 16;
+        for (std::size_t g = 0; g < 2 * m; g += 2 * group)
+          dif16(in + g, d + g, span, radix4(tw, 4 * span), radix4(tw, span));
+        group /= 16;
+      } else if (group == 8 * static_cast<std::size_t>(V)) {
+        for (std::size_t g = 0; g < 2 * m; g += 2 * group)
+          dif8(in + g, d + g, V, radix4(tw, 2 * V), tw + fftRadix2Offset(V));
+        group /= 8;
+      } else {
+        const std::size_t span = group / 4;
+        for (std::size_t g = 0; g < 2 * m; g += 2 * group)
+          dif4(in + g, d + g, span, radix4(tw, span));
+        group /= 4;
+      }
       in = d;
     }
     if (group == 2 * static_cast<std::size_t>(V)) {
