@@ -1,4 +1,4 @@
-// The straight-line FFT sizes (complex N up to 32, real N up to 64) and the first general size
+// The straight-line FFT sizes (complex N up to 64, real N up to 128) and the first general size
 // after them, at every instruction-set level: every form against the long-double reference,
 // nothing written past the output, the input of the Nip forms left alone and in place equal to
 // not in place; and the way past the frame keeps every report once the tables are cached.
@@ -98,7 +98,7 @@ TYPED_TEST(SmallFft, ComplexSizesMatchReference) {
   using F = Forms<TypeParam>;
   using R = typename F::R;
   forEachIsa([] {
-    for (int order = 1; order <= 6; ++order) {
+    for (int order = 1; order <= 7; ++order) {
       const std::size_t n = std::size_t{1} << order;
       const auto x = kvotest::randomReals<R>(2 * n, 40u + static_cast<unsigned>(order));
       std::vector<CL> xl(n);
@@ -131,7 +131,7 @@ TYPED_TEST(SmallFft, RealSizesMatchReferenceInEveryFormat) {
   using F = Forms<TypeParam>;
   using R = typename F::R;
   forEachIsa([] {
-    for (int order = 1; order <= 7; ++order) {
+    for (int order = 1; order <= 8; ++order) {
       const std::size_t n = std::size_t{1} << order;
       const auto x = kvotest::randomReals<R>(n, 60u + static_cast<unsigned>(order));
       std::vector<CL> xl(n);

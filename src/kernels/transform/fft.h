@@ -60,7 +60,7 @@ void realPreK(const R* x1, R* z, std::size_t m, const R* table, bool inverse);
 
 // Natural order in and out, orders kFftSmallMinOrder..kFftSmallMaxOrder; dst may equal src.
 constexpr int kFftSmallMinOrder = 2;
-constexpr int kFftSmallMaxOrder = 5;
+constexpr int kFftSmallMaxOrder = 6;
 template <Isa I, class R>
 void complexFftSmallK(const R* src, R* dst, int order, bool inverse, R scale);
 
@@ -70,7 +70,7 @@ enum RealFormat : int { kRealCcs = 0, kRealPack = 1, kRealPerm = 2 };
 // Real transforms of orders kRealSmallMinOrder..kRealSmallMaxOrder: N real values to the packed
 // spectrum (`toSpectrum`) or back; dst may equal src.
 constexpr int kRealSmallMinOrder = 2;
-constexpr int kRealSmallMaxOrder = 6;
+constexpr int kRealSmallMaxOrder = 7;
 template <Isa I, class R>
 void realFftSmallK(const R* src, R* dst, int order, bool toSpectrum, int format, bool inverse,
                    R scale);

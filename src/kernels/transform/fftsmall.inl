@@ -381,8 +381,10 @@ void complexSmall(const R* s, R* d, int order, R scale) {
       return SmallFor<R, 8, kInv>::template complexN<8>(s, d, scale);
     case 4:
       return SmallFor<R, 16, kInv>::template complexN<16>(s, d, scale);
-    default:
+    case 5:
       return SmallFor<R, 32, kInv>::template complexN<32>(s, d, scale);
+    default:
+      return SmallFor<R, 64, kInv>::template complexN<64>(s, d, scale);
   }
 }
 
@@ -407,8 +409,10 @@ void realSmall(const R* s, R* d, int order, bool toSpectrum, int format, R scale
       return realSmallN<R, kInv, 16>(s, d, toSpectrum, format, scale);
     case 5:
       return realSmallN<R, kInv, 32>(s, d, toSpectrum, format, scale);
-    default:
+    case 6:
       return realSmallN<R, kInv, 64>(s, d, toSpectrum, format, scale);
+    default:
+      return realSmallN<R, kInv, 128>(s, d, toSpectrum, format, scale);
   }
 }
 
