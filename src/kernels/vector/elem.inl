@@ -102,8 +102,7 @@ KVO_KERNEL_INLINE T complexInverse(T x, double t, bool zeroThresh, bool& zeroMet
   int e = 0;
   if constexpr (std::is_same_v<R, double>) {
     const double a = std::fmax(std::fabs(re), std::fabs(im));
-    // a is 0 when the other part is NaN (fmax skips NaN): ilogb(0) would give INT_MIN.
-    if (std::isfinite(a) && a > 0) {
+    if (std::isfinite(a)) {
       e = std::ilogb(a);
       re = std::ldexp(re, -e);
       im = std::ldexp(im, -e);
