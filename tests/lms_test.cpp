@@ -634,7 +634,7 @@ TEST_F(LmsReports, EveryCheckReportsInOrder) {
   kvoLmsFree(&st);
   ds.isFilterMode = 0;
   kvosbLmslNa(&ts, &ds, in, out, 1);
-  this->expectReport(KVO_StatusBadArgument, "kvosbLmslNa", "Not filter mode", "kvolmsl");
+  this->expectReport(KVO_StatusBadArgument, "kvosbFirl", "Not filter mode", "kvofirl");
   this->expectNoReport();
 }
 

@@ -112,13 +112,16 @@ fir::Out<TS, TT> lmslNa(const Site& s, const LmsTapState* t, LmsDlyState* d, TS 
                   d->dlylLen, samp);
 }
 
-// A multi-rate record decimates: numIters * downFactor inputs give numIters outputs.
+// A multi-rate record decimates: numIters * downFactor inputs give numIters outputs. After its
+// own checks the block is the FIR block filter on the same records, so the FIR filter's checks
+// report under the FIR filter's name (`fir`).
 template <class TS, class TT>
-int blmslNa(const Site& s, const LmsTapState* t, LmsDlyState* d, const TS* in,
+int blmslNa(const Site& s, const Site& firSite, const LmsTapState* t, LmsDlyState* d, const TS* in,
             fir::Out<TS, TT>* out, int numIters) {
   Checks c(s);
   if (!c.require(t && d && in && out, kNull).require(numIters > 0, kLength) ||
-      !c.require(d->isFilterMode == 1, "Not filter mode")
+      !Checks(firSite)
+           .require(d->isFilterMode == 1, "Not filter mode")
            .require(t->isFilterMode == 1, "Not filter mode") ||
       !firFits(s, t, d)) {
     return KVO_StatusBadArgument;
@@ -385,7 +388,8 @@ KVO_API CD KVO_CALL kvodzbLmsl(LmsTapState* tapStPtr, LmsDlyState* dlyStPtr, con
   }                                                                                           \
   KVO_API int KVO_CALL kvo##code##bLmslNa(const LmsTapState* tapStPtr, LmsDlyState* dlyStPtr, \
                                           const TS* inSamps, O* outSamps, int numIters) {     \
-    return blmslNa<TS, TT>(KVO_SITE, tapStPtr, dlyStPtr, inSamps, outSamps, numIters);        \
+    return blmslNa<TS, TT>(KVO_SITE, ::kvo::Site{"kvo" #code "bFirl", "kvofirl", __LINE__},   \
+                           tapStPtr, dlyStPtr, inSamps, outSamps, numIters);                  \
   }
 KVO_LMSL_NA(s, float, float, float)
 KVO_LMSL_NA(d, double, double, double)

@@ -480,7 +480,13 @@ int main(int argc, char** argv) {
           }
         }
         if (!isFrame(row)) {
-          if (o.reps.back().func != row.name && std::string(row.name) != "kvoFirFree") {
+          // The non-adapting LMS blocks hand their records to the FIR block filter, whose
+          // checks report under its own name.
+          std::string owner = row.name;
+          if (const auto at = owner.find("bLmslNa"); at != std::string::npos)
+            owner = owner.substr(0, at) + "bFirl";
+          if (o.reps.back().func != row.name && o.reps.back().func != owner &&
+              std::string(row.name) != "kvoFirFree") {
             fail(row, v.name, "the last report names " + o.reps.back().func);
           }
           // Value reports of special data come after the work, and the two-signal real FFTs
@@ -524,13 +530,7 @@ int main(int argc, char** argv) {
     if (getenv("KVO_ADV_SLOW") && rowSecs > 0.05)
       std::fprintf(stderr, "SLOW %s %.2f\n", row.name, rowSecs);
   }
-  // Tables the transforms cached on this thread.
-
-  kvoFreeBitRevTbls();
-  kvocFreeTwdTbls();
-  kvozFreeTwdTbls();
-  kvovFreeTwdTbls();
-  kvosDct(nullptr, nullptr, 0, KVO_Free);
+  releaseThreadTables();
 
   if (write) {
     std::ofstream out(goldenPath);

@@ -102,6 +102,9 @@ std::size_t stateSize(St s);
 // Records whose family marks an initialised record, so that any other content must be refused.
 bool stateHasMark(St s);
 bool isModule(const std::string& name);
+// Frees the tables the transforms cached on the calling thread: they stay until the caller frees
+// them, so a leak check at exit would otherwise list them.
+void releaseThreadTables();
 
 // ---- reports -----------------------------------------------------------------------------------
 struct Report {

@@ -101,8 +101,9 @@ KVO_KERNEL_INLINE T complexInverse(T x, double t, bool zeroThresh, bool& zeroMet
   }
   int e = 0;
   if constexpr (std::is_same_v<R, double>) {
+    // fmax passes over a NaN part, so a is 0 for (NaN, 0): no exponent to take then.
     const double a = std::fmax(std::fabs(re), std::fabs(im));
-    if (std::isfinite(a)) {
+    if (std::isfinite(a) && a > 0) {
       e = std::ilogb(a);
       re = std::ldexp(re, -e);
       im = std::ldexp(im, -e);

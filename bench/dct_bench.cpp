@@ -1,4 +1,4 @@
-// DFT, Goertzel and DCT speed against their peers, one thread, each "kvo/<case>" beside
+// DCT, DFT and Goertzel speed against their peers, one thread, each "kvo/<case>" beside
 // "<peer>/<case>" on the same data:
 //   DCT (kvosDct, kvodDct, forward and inverse) vs FFTW's REDFT10 / REDFT01 (FFTW_MEASURE plans,
 //   unnormalised; the orthonormal scaling would be applied outside the timing);
