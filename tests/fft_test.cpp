@@ -3,124 +3,18 @@
 #include <thread>
 #include <vector>
 
+#include "support/fft_reference.h"
 #include "support/kvo_test.h"
 #include "transform/tables.h"
 
-using namespace kvotest;
+using kvotest::forEachIsa;
+using kvotest::KvoTest;
+using kvotest::randomComplex;
+using kvotest::randomReals;
 
 namespace {
 
-struct CL {
-  LD re, im;
-};
-constexpr LD kTwoPi = 6.283185307179586476925286766559005768L;
-
-// exp(sign 2 pi i k/n), k = 0..n-1, in long double.
-std::vector<CL> roots(std::size_t n, int sign) {
-  std::vector<CL> w(n);
-  for (std::size_t k = 0; k < n; ++k) {
-    const LD a = sign * kTwoPi * static_cast<LD>(k) / static_cast<LD>(n);
-    w[k] = {std::cos(a), std::sin(a)};
-  }
-  return w;
-}
-
-CL mul(CL a, CL b) { return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
-
-// The direct sum, for n up to 1024.
-std::vector<CL> directDft(const std::vector<CL>& x, int sign) {
-  const std::size_t n = x.size();
-  const auto w = roots(n, sign);
-  std::vector<CL> y(n);
-  for (std::size_t k = 0; k < n; ++k) {
-    CL sum{0, 0};
-    for (std::size_t j = 0; j < n; ++j) {
-      const CL t = mul(x[j], w[(j * k) % n]);
-      sum = {sum.re + t.re, sum.im + t.im};
-    }
-    y[k] = sum;
-  }
-  return y;
-}
-
-void radix2(const CL* x, CL* y, std::size_t n, std::size_t stride, const std::vector<CL>& w) {
-  if (n == 1) {
-    y[0] = x[0];
-    return;
-  }
-  radix2(x, y, n / 2, 2 * stride, w);
-  radix2(x + stride, y + n / 2, n / 2, 2 * stride, w);
-  for (std::size_t k = 0; k < n / 2; ++k) {
-    const CL e = y[k], t = mul(y[k + n / 2], w[k * (w.size() / n)]);
-    y[k] = {e.re + t.re, e.im + t.im};
-    y[k + n / 2] = {e.re - t.re, e.im - t.im};
-  }
-}
-
-// Direct DFT up to 1024 points; above, a plain recursive radix-2 FFT in long double (checked
-// against the direct DFT below). sign -1 forward, +1 inverse; no scaling.
-std::vector<CL> reference(const std::vector<CL>& x, int sign) {
-  if (x.size() <= 1024) return directDft(x, sign);
-  std::vector<CL> y(x.size());
-  radix2(x.data(), y.data(), x.size(), 1, roots(x.size(), sign));
-  return y;
-}
-
-// sqrt(sum |got - want|^2 / sum |want|^2) over interleaved (re, im) or real values.
-template <class R>
-double relativeRms(const R* got, const std::vector<LD>& want) {
-  LD err = 0, norm = 0;
-  for (std::size_t i = 0; i < want.size(); ++i) {
-    const LD d = static_cast<LD>(got[i]) - want[i];
-    err += d * d;
-    norm += want[i] * want[i];
-  }
-  return norm == 0 ? static_cast<double>(std::sqrt(err))
-                   : static_cast<double>(std::sqrt(err / norm));
-}
-
-std::size_t bitrev(std::size_t i, int order) {
-  std::size_t r = 0;
-  for (int b = 0; b < order; ++b) r = (r << 1) | ((i >> b) & 1);
-  return r;
-}
-
-template <class C>
-struct Api;
-template <>
-struct Api<ComplexFloat> {
-  using R = float;
-  static constexpr double kTol = 2e-7;
-  static constexpr auto fft = kvocFft;
-  static constexpr auto fftNip = kvocFftNip;
-  static constexpr auto rFft = kvocrFft;
-  static constexpr auto rFftNip = kvocrFftNip;
-  static constexpr auto realFft = kvosRealFft;
-  static constexpr auto realFftNip = kvosRealFftNip;
-  static constexpr auto realFftl = kvosRealFftl;
-  static constexpr auto realFftlNip = kvosRealFftlNip;
-  static constexpr auto ccsFft = kvosCcsFft;
-  static constexpr auto ccsFftNip = kvosCcsFftNip;
-  static constexpr auto ccsFftl = kvosCcsFftl;
-  static constexpr auto ccsFftlNip = kvosCcsFftlNip;
-};
-template <>
-struct Api<ComplexDouble> {
-  using R = double;
-  static constexpr double kTol = 5e-16;
-  static constexpr auto fft = kvozFft;
-  static constexpr auto fftNip = kvozFftNip;
-  static constexpr auto rFft = kvozrFft;
-  static constexpr auto rFftNip = kvozrFftNip;
-  static constexpr auto realFft = kvodRealFft;
-  static constexpr auto realFftNip = kvodRealFftNip;
-  static constexpr auto realFftl = kvodRealFftl;
-  static constexpr auto realFftlNip = kvodRealFftlNip;
-  static constexpr auto ccsFft = kvodCcsFft;
-  static constexpr auto ccsFftNip = kvodCcsFftNip;
-  static constexpr auto ccsFftl = kvodCcsFftl;
-  static constexpr auto ccsFftlNip = kvodCcsFftlNip;
-};
+using namespace kvotest::fftref;
 
 double bound(double tol, int order) { return tol * order; }
 
@@ -213,33 +107,6 @@ TEST(ComplexFft, FloatMatchesReference) { complexSuite<ComplexFloat>(); }
 TEST(ComplexFft, DoubleMatchesReference) { complexSuite<ComplexDouble>(); }
 
 // ---- real transforms ---------------------------------------------------------------------------
-
-enum Fmt { kCcs, kPack, kPerm };
-
-// The spectrum values X[0..N/2] written in a packed format.
-template <class R>
-std::vector<R> pack(const std::vector<CL>& x, std::size_t n, Fmt f) {
-  std::vector<R> v(f == kCcs ? n + 2 : n);
-  if (n == 1) {
-    v[0] = static_cast<R>(x[0].re);
-    return v;
-  }
-  for (std::size_t k = 0; k <= n / 2; ++k) {
-    const R re = static_cast<R>(x[k].re), im = static_cast<R>(x[k].im);
-    if (f == kCcs) {
-      v[2 * k] = re;
-      v[2 * k + 1] = (k == 0 || k == n / 2) ? R(0) : im;
-    } else if (k == 0) {
-      v[0] = re;
-    } else if (k == n / 2) {
-      v[f == kPack ? n - 1 : 1] = re;
-    } else {
-      v[f == kPack ? 2 * k - 1 : 2 * k] = re;
-      v[f == kPack ? 2 * k : 2 * k + 1] = im;
-    }
-  }
-  return v;
-}
 
 template <class R>
 std::vector<LD> asLd(const std::vector<R>& v) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "frame/platform.h"
 #include "kvo.h"
 
 namespace kvo {
@@ -39,7 +40,12 @@ struct ThreadContext {
 };
 
 // The calling thread's context, created on first use. Ends the application if no memory is left.
-ThreadContext& context();
+// Inline, because the smallest transforms look it up on every call.
+ThreadContext& newContext();
+inline ThreadContext& context() {
+  if (void* record = platform::slotGet()) return *static_cast<ThreadContext*>(record);
+  return newContext();
+}
 
 // Sets the initial values on a zero-filled record; a null record is left alone.
 void initContext(ThreadContext* ctx);

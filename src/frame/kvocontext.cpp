@@ -30,8 +30,7 @@ void initContext(ThreadContext* ctx) {
   ctx->dftCapacity = kDftCacheCapacity;
 }
 
-ThreadContext& context() {
-  if (void* record = platform::slotGet()) return *static_cast<ThreadContext*>(record);
+ThreadContext& newContext() {
   ThreadContext* ctx = createContext();
   if (ctx == nullptr)
     platform::fatalAppExit("KVOlib. Problem to allocate memory for TLS KVO context.");

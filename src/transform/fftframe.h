@@ -34,6 +34,12 @@ void scale(R* data, std::size_t count, int order) {
                                 data, static_cast<int>(count));
 }
 
+// The factor the small kernels apply to an inverse result: 1/N when scaled, else 1.
+template <class R>
+R scaleFactor(bool scaled, int order) {
+  return scaled ? static_cast<R>(1.0 / static_cast<double>(points(order))) : R(1);
+}
+
 // The pointer checks in argument order, then the direction flags; false if any failed.
 inline bool pointerAndDirectionChecks(Checks& checks, std::initializer_list<Arg> args, int flags) {
   for (const Arg& a : args) checks.notNull(a.ptr, a.message);
@@ -41,6 +47,18 @@ inline bool pointerAndDirectionChecks(Checks& checks, std::initializer_list<Arg>
       .require((flags & (KVO_Forw | KVO_Inv)) != 0, "(flags & 1)==0 && (flags & 2)==0");
   return checks.ok();
 }
+
+// A call that the frame would pass straight to the work: no Init or Free, both data pointers
+// given (they are the pointers that the frame checks), exactly one direction and none of
+// `otherFlags`. When the tables of its order are cached too, it skips the frame: for the smallest
+// transforms the frame would cost as much as the work.
+inline bool plainCall(int flags, int otherFlags, const void* src, const void* dst) {
+  if (src == nullptr || dst == nullptr) return false;
+  const int direction = flags & (KVO_Forw | KVO_Inv);
+  return (flags & (KVO_Init | KVO_Free | otherFlags)) == 0 &&
+         (direction == KVO_Forw || direction == KVO_Inv);
+}
+inline bool scaledInverse(int flags) { return (flags & KVO_Inv) && !(flags & KVO_NoScale); }
 
 // The order checks every transform makes first.
 inline bool orderChecks(const Site& site, int order) {
@@ -86,21 +104,46 @@ void complexFrame(const Site& site, int order, int flags, std::initializer_list<
   const int kind = (flags & KVO_InBitRev)    ? kern::kFftInBitRev
                    : (flags & KVO_OutBitRev) ? kern::kFftOutBitRev
                                              : kern::kFftNatural;
-  body(kind, (flags & KVO_Inv) != 0, (flags & KVO_Inv) && !(flags & KVO_NoScale), twiddles);
+  body(kind, (flags & KVO_Inv) != 0, scaledInverse(flags), twiddles);
 }
 
-// Interleaved complex data, src may equal dst.
+// The work of an interleaved complex transform once the frame has passed it; src may equal dst.
+template <class C>
+void complexWork(const C* src, C* dst, int order, int kind, bool inverse, bool scaled,
+                 const Real<C>* tw) {
+  if (order == 0) {
+    dst[0] = src[0];
+    return;
+  }
+  if (kind == kern::kFftNatural && order >= kern::kFftSmallMinOrder &&
+      order <= kern::kFftSmallMaxOrder) {
+    kern::complexFftSmall(&src->re, &dst->re, order, inverse, scaleFactor<Real<C>>(scaled, order));
+    return;
+  }
+  kern::complexFft(&src->re, &dst->re, order, kind, inverse, tw);
+  if (scaled) scale(&dst->re, 2 * points(order), order);
+}
+
+// The entries try this first: a plain call in natural order with its tables cached is done here,
+// without the frame (false otherwise, and nothing is done).
+template <class C>
+[[gnu::always_inline]] inline bool complexFast(const C* src, C* dst, int order, int flags) {
+  if (static_cast<unsigned>(order) > tables::kBaseOrder ||
+      !plainCall(flags, KVO_InBitRev | KVO_OutBitRev, src, dst))
+    return false;
+  const Real<C>* tw = tables::cachedComplexFft<C>(context(), order, false);
+  if (tw == nullptr) return false;
+  complexWork(src, dst, order, kern::kFftNatural, (flags & KVO_Inv) != 0, scaledInverse(flags), tw);
+  return true;
+}
+
+// Interleaved complex data through the whole frame.
 template <class C>
 void complexTransform(const Site& site, const C* src, C* dst, int order, int flags,
                       std::initializer_list<Arg> args) {
   complexFrame<C>(site, order, flags, args,
                   [&](int kind, bool inverse, bool scaled, const Real<C>* tw) {
-                    if (order == 0) {
-                      dst[0] = src[0];
-                      return;
-                    }
-                    kern::complexFft(&src->re, &dst->re, order, kind, inverse, tw);
-                    if (scaled) scale(&dst->re, 2 * points(order), order);
+                    complexWork(src, dst, order, kind, inverse, scaled, tw);
                   });
 }
 
@@ -137,7 +180,7 @@ void splitTransform(const Site& site, const Real<C>* reIn, const Real<C>* imIn, 
 
 // ---- real FFT --------------------------------------------------------------------------------
 
-enum Format { kCcs, kPack, kPerm };
+enum Format { kCcs = kern::kRealCcs, kPack = kern::kRealPack, kPerm = kern::kRealPerm };
 enum FormatCheck { kNoFormat, kOutFormat, kInFormat };
 
 struct RealTables {
@@ -195,7 +238,7 @@ void realFrame(const Site& site, int order, int flags, std::initializer_list<Arg
     format = (flags & KVO_InRCPack) ? kPack : kPerm;
   }
   if (!checks) return;
-  body(format, (flags & KVO_Inv) != 0, (flags & KVO_Inv) && !(flags & KVO_NoScale), t);
+  body(format, (flags & KVO_Inv) != 0, scaledInverse(flags), t);
 }
 
 // N real values from src to the spectrum at dst (N + 2 values for CCS, N otherwise); dst may
@@ -206,6 +249,10 @@ void realToSpectrum(const Real<C>* src, Real<C>* dst, int order, Format format, 
   using R = Real<C>;
   const std::size_t n = points(order);
   if (order == 0) return;
+  if (order >= kern::kRealSmallMinOrder && order <= kern::kRealSmallMaxOrder) {
+    kern::realFftSmall(src, dst, order, true, format, inverse, scaleFactor<R>(scaled, order));
+    return;
+  }
   R dc, nyquist;
   if (order == 1) {
     dc = src[0] + src[1];
@@ -238,6 +285,10 @@ void spectrumToReal(const Real<C>* src, Real<C>* dst, int order, Format format, 
   using R = Real<C>;
   const std::size_t n = points(order);
   if (order == 0) return;
+  if (order >= kern::kRealSmallMinOrder && order <= kern::kRealSmallMaxOrder) {
+    kern::realFftSmall(src, dst, order, false, format, inverse, scaleFactor<R>(scaled, order));
+    return;
+  }
   const R dc = src[0];
   const R nyquist = format == kCcs ? src[n] : format == kPack ? src[n - 1] : src[1];
   if (order == 1) {
@@ -261,17 +312,47 @@ void spectrumToReal(const Real<C>* src, Real<C>* dst, int order, Format format, 
   if (scaled) scale(dst, n, order);
 }
 
-// A real transform: signal to spectrum (`toSpectrum`) or spectrum to signal.
+// The work of a real transform once the frame has passed it: signal to spectrum (`toSpectrum`)
+// or spectrum to signal.
+template <class C>
+void realWork(bool toSpectrum, const Real<C>* src, Real<C>* dst, int order, Format format,
+              bool inverse, bool scaled, const RealTables& t) {
+  if (toSpectrum) {
+    realToSpectrum<C>(src, dst, order, format, inverse, scaled, t);
+  } else {
+    spectrumToReal<C>(src, dst, order, format, inverse, scaled, t);
+  }
+}
+
+// The fast way of complexFast for real transforms: one valid format flag and cached tables.
+template <class C>
+[[gnu::always_inline]] inline bool realFast(bool toSpectrum, const Real<C>* src, Real<C>* dst,
+                                            int order, int flags, FormatCheck check) {
+  const int pack = check == kOutFormat ? KVO_OutRCPack : KVO_InRCPack;
+  const int perm = check == kOutFormat ? KVO_OutRCPerm : KVO_InRCPerm;
+  const int formatBits = flags & (pack | perm);
+  if (static_cast<unsigned>(order) > tables::kBaseOrder + 1 || !plainCall(flags, 0, src, dst) ||
+      (check != kNoFormat && formatBits != pack && formatBits != perm))
+    return false;
+  RealTables t{nullptr, nullptr};
+  if (order >= 2) {
+    const ThreadContext& c = context();
+    t = {tables::cachedComplexFft<C>(c, order - 1, false),
+         c.realFftTable[tables::kPrec<C>][order - 1]};
+    if (t.twiddles == nullptr || t.recombination == nullptr) return false;
+  }
+  const Format format = check == kNoFormat ? kCcs : formatBits == pack ? kPack : kPerm;
+  realWork<C>(toSpectrum, src, dst, order, format, (flags & KVO_Inv) != 0, scaledInverse(flags), t);
+  return true;
+}
+
+// A real transform through the whole frame.
 template <class C>
 void realTransform(const Site& site, bool toSpectrum, const Real<C>* src, Real<C>* dst, int order,
                    int flags, FormatCheck check, std::initializer_list<Arg> args) {
   realFrame<C>(site, order, flags, args, check,
                [&](Format format, bool inverse, bool scaled, const RealTables& t) {
-                 if (toSpectrum) {
-                   realToSpectrum<C>(src, dst, order, format, inverse, scaled, t);
-                 } else {
-                   spectrumToReal<C>(src, dst, order, format, inverse, scaled, t);
-                 }
+                 realWork<C>(toSpectrum, src, dst, order, format, inverse, scaled, t);
                });
 }
 

@@ -87,13 +87,8 @@ void fillPairedQ14(int16_t* t, int64_t count, int64_t n, int sign) {
   }
 }
 
-// Triad, pair and large tables carry the vector kernels' twiddles behind their stated contents,
-// starting at the next 64-byte boundary.
-template <class C>
-uint64_t kernelOffsetBytes(uint64_t roomEntries) {
-  return (roomEntries * sizeof(C) + 63) & ~uint64_t{63};
-}
-
+// Triad, pair and large tables carry the vector kernels' twiddles behind their stated contents
+// (see kernelOffsetBytes).
 template <class C>
 C* withKernelTwiddles(uint64_t room, int order) {
   using R = decltype(C::re);
@@ -237,28 +232,18 @@ std::int16_t* intFftTwd(int order) {
 
 template <class C>
 const decltype(C::re)* complexFftTables(int order, bool pairVariant) {
-  using R = decltype(C::re);
-  const int64_t n = int64_t{1} << order;
   const void* owner = nullptr;
-  uint64_t room = 0;
-  const auto twiddles = [&] {
-    return reinterpret_cast<const R*>(static_cast<const char*>(owner) + kernelOffsetBytes<C>(room));
-  };
   if (order <= kBaseOrder) {
-    room = pairVariant ? (n / 2 < 1 ? 1 : n / 2) : (n < 3 ? 3 : n);
-    // Once built, the tables are found with one look-up of the context: for the smallest
-    // transforms the look-ups are a good part of the whole call.
-    const ThreadContext& c = ctx();
-    owner = pairVariant ? c.fftPairTable[kPrec<C>][order] : c.fftTriadTable[kPrec<C>][order];
-    if (owner != nullptr && c.bitRevPairTable[order] != nullptr) return twiddles();
-    owner = pairVariant ? fftPair<C>(order) : fftTriad<C>(order);
+    if (const auto* twiddles = cachedComplexFft<C>(ctx(), order, pairVariant)) return twiddles;
+    owner = pairVariant ? static_cast<void*>(fftPair<C>(order)) : fftTriad<C>(order);
   } else {
     const C* base = pairVariant ? fftPair<C>(kBaseOrder) : fftTriad<C>(kBaseOrder);
     if (base != nullptr) owner = fftLarge<C>(order);
-    room = complexRoom<C>(order);
   }
   if (owner == nullptr || bitRevPair(order) == nullptr) return nullptr;
-  return twiddles();
+  if (order <= kBaseOrder) return cachedComplexFft<C>(ctx(), order, pairVariant);
+  return reinterpret_cast<const decltype(C::re)*>(static_cast<const char*>(owner) +
+                                                  kernelOffsetBytes<C>(complexRoom<C>(order)));
 }
 
 void freeBitRevPair(int order) {

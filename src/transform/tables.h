@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "frame/context.h"
 #include "kvo.h"
 
 namespace kvo::tables {
@@ -47,6 +48,34 @@ std::int16_t* intFftTwd(int order);  // IntFftTwdTable: 4 values per entry
 // not be built.
 template <class C>
 const decltype(C::re)* complexFftTables(int order, bool pairVariant);
+
+// Where the kernel twiddles start in a triad, pair or large table of `room` entries: at the next
+// 64-byte boundary behind the stated contents.
+template <class C>
+constexpr std::uint64_t kernelOffsetBytes(std::uint64_t room) {
+  return (room * sizeof(C) + 63) & ~std::uint64_t{63};
+}
+// Entries of room of the triad and the pair table of an order up to kBaseOrder.
+constexpr std::uint64_t triadRoom(int order) {
+  const std::uint64_t n = std::uint64_t{1} << order;
+  return n < 3 ? 3 : n;
+}
+constexpr std::uint64_t pairRoom(int order) {
+  const std::uint64_t n = std::uint64_t{1} << order;
+  return n / 2 < 1 ? 1 : n / 2;
+}
+
+// The kernel twiddles of a complex FFT of an order up to kBaseOrder when all its tables are
+// cached in `c`, else null. Inline, since the smallest transforms look them up on every call.
+template <class C>
+const decltype(C::re)* cachedComplexFft(const ThreadContext& c, int order, bool pairVariant) {
+  const void* owner =
+      pairVariant ? c.fftPairTable[kPrec<C>][order] : c.fftTriadTable[kPrec<C>][order];
+  if (owner == nullptr || c.bitRevPairTable[order] == nullptr) return nullptr;
+  const std::uint64_t room = pairVariant ? pairRoom(order) : triadRoom(order);
+  return reinterpret_cast<const decltype(C::re)*>(static_cast<const char*>(owner) +
+                                                  kernelOffsetBytes<C>(room));
+}
 
 // Release of single tables by order (orders outside 0..31 release nothing).
 void freeBitRevPair(int order);

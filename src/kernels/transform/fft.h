@@ -50,6 +50,41 @@ void realPostK(R* z, std::size_t m, const R* table, bool inverse);
 template <Isa I, class R>
 void realPreK(const R* x1, R* z, std::size_t m, const R* table, bool inverse);
 
+// ---- straight-line transforms of the smallest sizes (fftsmall.inl) ---------------------------
+//
+// For these sizes a whole transform fits in registers, and the loops, stage set-up and table
+// reads of the general kernels would cost more than the arithmetic. They take no tables: their
+// twiddles are constants of the code. Every output value is multiplied by `scale` in the inverse
+// direction (1 for an unscaled inverse, 1/N for a scaled one; a power of two, so this rounds
+// exactly like a separate scaling pass).
+
+// Natural order in and out, orders kFftSmallMinOrder..kFftSmallMaxOrder; dst may equal src.
+constexpr int kFftSmallMinOrder = 2;
+constexpr int kFftSmallMaxOrder = 6;
+template <Isa I, class R>
+void complexFftSmallK(const R* src, R* dst, int order, bool inverse, R scale);
+
+// Packed layouts of a real signal's spectrum (see the real FFT functions).
+enum RealFormat : int { kRealCcs = 0, kRealPack = 1, kRealPerm = 2 };
+
+// Real transforms of orders kRealSmallMinOrder..kRealSmallMaxOrder: N real values to the packed
+// spectrum (`toSpectrum`) or back; dst may equal src.
+constexpr int kRealSmallMinOrder = 2;
+constexpr int kRealSmallMaxOrder = 7;
+template <Isa I, class R>
+void realFftSmallK(const R* src, R* dst, int order, bool toSpectrum, int format, bool inverse,
+                   R scale);
+
+template <class R>
+void complexFftSmall(const R* src, R* dst, int order, bool inverse, R scale) {
+  KVO_DISPATCH(complexFftSmallK, R)(src, dst, order, inverse, scale);
+}
+template <class R>
+void realFftSmall(const R* src, R* dst, int order, bool toSpectrum, int format, bool inverse,
+                  R scale) {
+  KVO_DISPATCH(realFftSmallK, R)(src, dst, order, toSpectrum, format, inverse, scale);
+}
+
 template <class R>
 void complexFft(const R* src, R* dst, int order, int kind, bool inverse, const R* twiddles) {
   KVO_DISPATCH(complexFftK, R)(src, dst, order, kind, inverse, twiddles);

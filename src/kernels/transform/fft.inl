@@ -7,146 +7,58 @@
 #include <utility>
 
 #include "kernels/transform/fft.h"
+#include "kernels/transform/fftvec.h"
 
 namespace kvo::kern {
 namespace {
 
-// ---- vectors of complex values -----------------------------------------------------------------
-
-template <class R, int W>
-struct VecOf;
-template <>
-struct VecOf<float, 16> {
-  using T = __m128;
-};
-template <>
-struct VecOf<double, 16> {
-  using T = __m128d;
-};
-#if defined(__AVX2__)
-template <>
-struct VecOf<float, 32> {
-  using T = __m256;
-};
-template <>
-struct VecOf<double, 32> {
-  using T = __m256d;
-};
-#endif
-#if defined(__AVX512F__)
-template <>
-struct VecOf<float, 64> {
-  using T = __m512;
-};
-template <>
-struct VecOf<double, 64> {
-  using T = __m512d;
-};
-#endif
-
-// a*b + c and c - a*b: fused where the level has FMA, so each level rounds one way throughout.
-#if defined(__FMA__)
-KVO_KERNEL_INLINE __m128 madd(__m128 a, __m128 b, __m128 c) { return _mm_fmadd_ps(a, b, c); }
-KVO_KERNEL_INLINE __m128d madd(__m128d a, __m128d b, __m128d c) { return _mm_fmadd_pd(a, b, c); }
-KVO_KERNEL_INLINE __m256 madd(__m256 a, __m256 b, __m256 c) { return _mm256_fmadd_ps(a, b, c); }
-KVO_KERNEL_INLINE __m256d madd(__m256d a, __m256d b, __m256d c) { return _mm256_fmadd_pd(a, b, c); }
-KVO_KERNEL_INLINE __m128 nmadd(__m128 a, __m128 b, __m128 c) { return _mm_fnmadd_ps(a, b, c); }
-KVO_KERNEL_INLINE __m128d nmadd(__m128d a, __m128d b, __m128d c) { return _mm_fnmadd_pd(a, b, c); }
-KVO_KERNEL_INLINE __m256 nmadd(__m256 a, __m256 b, __m256 c) { return _mm256_fnmadd_ps(a, b, c); }
-KVO_KERNEL_INLINE __m256d nmadd(__m256d a, __m256d b, __m256d c) {
-  return _mm256_fnmadd_pd(a, b, c);
-}
-#if defined(__AVX512F__)
-KVO_KERNEL_INLINE __m512 madd(__m512 a, __m512 b, __m512 c) { return _mm512_fmadd_ps(a, b, c); }
-KVO_KERNEL_INLINE __m512d madd(__m512d a, __m512d b, __m512d c) { return _mm512_fmadd_pd(a, b, c); }
-KVO_KERNEL_INLINE __m512 nmadd(__m512 a, __m512 b, __m512 c) { return _mm512_fnmadd_ps(a, b, c); }
-KVO_KERNEL_INLINE __m512d nmadd(__m512d a, __m512d b, __m512d c) {
-  return _mm512_fnmadd_pd(a, b, c);
-}
-#endif
-#else
-template <class T>
-KVO_KERNEL_INLINE T madd(T a, T b, T c) {
-  return a * b + c;
-}
-template <class T>
-KVO_KERNEL_INLINE T nmadd(T a, T b, T c) {
-  return c - a * b;
-}
-#endif
-
-// Lane index lists of the shuffles, as constant expressions.
-constexpr int swapIndex(int s) { return s ^ 1; }
-// Transpose step of block size b (complex lanes) on a pair of rows x, y of v complex lanes: the
-// low result keeps x's lanes outside the block and takes y's, the high result the reverse.
-constexpr int lowIndex(int s, int b, int v) {
-  const int c = s / 2, part = s % 2;
-  return (c & b) ? 2 * v + 2 * (c - b) + part : s;
-}
-constexpr int highIndex(int s, int b, int v) {
-  const int c = s / 2, part = s % 2;
-  return (c & b) ? 2 * v + s : 2 * (c + b) + part;
-}
-// Complex lanes in reverse order, and the real or imaginary part copied to both halves.
-constexpr int reverseIndex(int s, int v) { return 2 * (v - 1 - s / 2) + s % 2; }
-constexpr int dupIndex(int s, int part) { return s - s % 2 + part; }
-constexpr int reverseBits(int value, int bits) {
-  int r = 0;
-  for (int b = 0; b < bits; ++b) r = (r << 1) | ((value >> b) & 1);
-  return r;
-}
-constexpr int log2Of(int v) { return v <= 1 ? 0 : 1 + log2Of(v / 2); }
-
 template <class R, int W, bool kInv>
-struct Fft {
-  using T = typename VecOf<R, W>::T;
-  static constexpr int kLanes = W / static_cast<int>(sizeof(R));
-  static constexpr int V = kLanes / 2;  // complex values per vector
-  static constexpr int kBits = log2Of(V);
+struct Fft : CVec<R, W, kInv> {
+  using Base = CVec<R, W, kInv>;
+  using Base::conj, Base::transpose;
+  using Base::kLanes, Base::V, Base::kBits;
+  using Base::load, Base::store, Base::splat, Base::swapReIm, Base::cmul, Base::rotate;
+  using typename Base::T;
+  using typename Base::Tile;
   // Blocks up to this many bytes run all their remaining stages breadth-first.
   static constexpr std::size_t kLeafBytes = 32768;
 
-  static T load(const R* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-  }
-  static void store(R* p, T v) { std::memcpy(p, &v, sizeof v); }
-  static T splat(R re, R im) {
-    T v;
-    for (int i = 0; i < kLanes; i += 2) {
-      v[i] = re;
-      v[i + 1] = im;
-    }
-    return v;
-  }
-
-  template <std::size_t... S>
-  static T swapImpl(T a, std::index_sequence<S...>) {
-    return __builtin_shufflevector(a, a, swapIndex(S)...);
-  }
-  static T swapReIm(T a) { return swapImpl(a, std::make_index_sequence<kLanes>()); }
-
-  // a times the twiddle held as (re, re) and (-im, im) pairs; its conjugate for the inverse.
-  static T cmul(T a, T wr, T wi) {
-    return kInv ? nmadd(swapReIm(a), wi, a * wr) : madd(swapReIm(a), wi, a * wr);
-  }
-  // a times -i (forward) or +i (inverse).
-  static T rotate(T a) { return swapReIm(a) * (kInv ? splat(-1, 1) : splat(1, -1)); }
-
   // ---- vector stages: butterflies across whole vectors --------------------------------------
 
+  // One radix-4 decimation-in-frequency butterfly on x[0..3] (values L apart, l2 = 2L reals),
+  // with the twiddles of its span at offset j; the results replace x in the order they are stored.
+  static void butterfly4(T* x, const R* tw, std::size_t l2, std::size_t j) {
+    const T a0 = x[0] + x[2], a1 = x[0] - x[2], a2 = x[1] + x[3], a3 = rotate(x[1] - x[3]);
+    x[0] = a0 + a2;
+    x[1] = cmul(a0 - a2, load(tw + 2 * l2 + j), load(tw + 3 * l2 + j));
+    x[2] = cmul(a1 + a3, load(tw + j), load(tw + l2 + j));
+    x[3] = cmul(a1 - a3, load(tw + 4 * l2 + j), load(tw + 5 * l2 + j));
+  }
   // One radix-4 decimation-in-frequency group of 4L values.
   static void dif4(const R* s, R* d, std::size_t span, const R* tw) {
     const std::size_t l2 = 2 * span;
     for (std::size_t j = 0; j < l2; j += 2 * V) {
-      const T x0 = load(s + j), x1 = load(s + j + l2), x2 = load(s + j + 2 * l2),
-              x3 = load(s + j + 3 * l2);
-      const T a0 = x0 + x2, a1 = x0 - x2, a2 = x1 + x3, a3 = rotate(x1 - x3);
-      store(d + j, a0 + a2);
-      store(d + j + l2, cmul(a0 - a2, load(tw + 2 * l2 + j), load(tw + 3 * l2 + j)));
-      store(d + j + 2 * l2, cmul(a1 + a3, load(tw + j), load(tw + l2 + j)));
-      store(d + j + 3 * l2, cmul(a1 - a3, load(tw + 4 * l2 + j), load(tw + 5 * l2 + j)));
+      T x[4];
+      for (int q = 0; q < 4; ++q) x[q] = load(s + j + q * l2);
+      butterfly4(x, tw, l2, j);
+      for (int q = 0; q < 4; ++q) store(d + j + q * l2, x[q]);
+    }
+  }
+  // Two radix-4 stages at once on a group of 16L values (spans 4L and L, twiddles tw4 and tw1):
+  // one pass over the data instead of two.
+  static void dif16(const R* s, R* d, std::size_t span, const R* tw4, const R* tw1) {
+    const std::size_t l2 = 2 * span;
+    for (std::size_t j = 0; j < l2; j += 2 * V) {
+      T x[4][4];  // x[p][q] is the value at j + (p + 4q) L
+      for (int p = 0; p < 4; ++p) {
+        for (int q = 0; q < 4; ++q) x[p][q] = load(s + j + (p + 4 * q) * l2);
+        butterfly4(x[p], tw4, 4 * l2, j + p * l2);
+      }
+      for (int q = 0; q < 4; ++q) {
+        T y[4] = {x[0][q], x[1][q], x[2][q], x[3][q]};
+        butterfly4(y, tw1, l2, j);
+        for (int r = 0; r < 4; ++r) store(d + j + (r + 4 * q) * l2, y[r]);
+      }
     }
   }
   // One radix-4 decimation-in-time group of 4L values.
@@ -164,12 +76,34 @@ struct Fft {
       store(d + j + 3 * l2, a1 - a3);
     }
   }
+  static void butterfly2(T& x0, T& x1, const R* tw, std::size_t l2, std::size_t j) {
+    const T sum = x0 + x1;
+    x1 = cmul(x0 - x1, load(tw + j), load(tw + l2 + j));
+    x0 = sum;
+  }
   static void dif2(const R* s, R* d, std::size_t span, const R* tw) {
     const std::size_t l2 = 2 * span;
     for (std::size_t j = 0; j < l2; j += 2 * V) {
-      const T x0 = load(s + j), x1 = load(s + j + l2);
-      store(d + j, x0 + x1);
-      store(d + j + l2, cmul(x0 - x1, load(tw + j), load(tw + l2 + j)));
+      T x0 = load(s + j), x1 = load(s + j + l2);
+      butterfly2(x0, x1, tw, l2, j);
+      store(d + j, x0);
+      store(d + j + l2, x1);
+    }
+  }
+  // A radix-4 stage of span 2L and a radix-2 stage of span L in one pass over 8L values.
+  static void dif8(const R* s, R* d, std::size_t span, const R* tw4, const R* tw2) {
+    const std::size_t l2 = 2 * span;
+    for (std::size_t j = 0; j < l2; j += 2 * V) {
+      T x[2][4];  // x[p][q] is the value at j + (p + 2q) L
+      for (int p = 0; p < 2; ++p) {
+        for (int q = 0; q < 4; ++q) x[p][q] = load(s + j + (p + 2 * q) * l2);
+        butterfly4(x[p], tw4, 2 * l2, j + p * l2);
+      }
+      for (int q = 0; q < 4; ++q) {
+        butterfly2(x[0][q], x[1][q], tw2, l2, j);
+        store(d + j + 2 * q * l2, x[0][q]);
+        store(d + j + (1 + 2 * q) * l2, x[1][q]);
+      }
     }
   }
   static void dit2(R* d, std::size_t span, const R* tw) {
@@ -183,9 +117,6 @@ struct Fft {
 
   // ---- in-vector stages on transposed V x V tiles --------------------------------------------
 
-  struct Tile {
-    T x[V];
-  };
   // Broadcast twiddles exp(-2 pi i k/16) for the in-vector stages. Only odd multiples of 16/V
   // other than 4 ever take a multiplication (k = 2, 6 for V = 8; none for smaller V), and only
   // those are set up: for the smallest transforms the setup is a noticeable part of the call.
@@ -200,24 +131,6 @@ struct Fft {
       }
     }
   };
-
-  template <int B, std::size_t... S>
-  static void transposeRows(Tile& t, std::index_sequence<S...>) {
-    for (int i = 0; i < V; ++i) {
-      if (i & B) continue;
-      const T x = t.x[i], y = t.x[i + B];
-      t.x[i] = __builtin_shufflevector(x, y, lowIndex(S, B, V)...);
-      t.x[i + B] = __builtin_shufflevector(x, y, highIndex(S, B, V)...);
-    }
-  }
-  template <int B>
-  static void transposeFrom(Tile& t) {
-    if constexpr (B >= 1) {
-      transposeRows<B>(t, std::make_index_sequence<kLanes>());
-      transposeFrom<B / 2>(t);
-    }
-  }
-  static void transpose(Tile& t) { transposeFrom<V / 2>(t); }
 
   // Multiplies by exp(-2 pi i k/16) (its conjugate for the inverse).
   template <int K>
@@ -353,7 +266,6 @@ struct Fft {
     const T im = dupImpl<1>(b, std::make_index_sequence<kLanes>());
     return madd(swapReIm(a), im * splat(-1, 1), a * re);
   }
-  static T conj(T a) { return a * splat(1, -1); }
 
   // Pairs k = first .. first+V-1 with M-k; returns the first k not done (at most M/2 - 1 done).
   static std::size_t postBlocks(R* z, std::size_t m, const R* table) {
@@ -398,10 +310,22 @@ struct Fft {
     }
     const R* in = s;
     std::size_t group = m;
-    for (; group >= 4 * static_cast<std::size_t>(V); group /= 4) {
-      const std::size_t span = group / 4;
-      for (std::size_t g = 0; g < 2 * m; g += 2 * group)
-        dif4(in + g, d + g, span, radix4(tw, span));
+    while (group >= 4 * static_cast<std::size_t>(V)) {
+      if (group >= 16 * static_cast<std::size_t>(V)) {
+        const std::size_t span = group / 16;
+        for (std::size_t g = 0; g < 2 * m; g += 2 * group)
+          dif16(in + g, d + g, span, radix4(tw, 4 * span), radix4(tw, span));
+        group /= 16;
+      } else if (group == 8 * static_cast<std::size_t>(V)) {
+        for (std::size_t g = 0; g < 2 * m; g += 2 * group)
+          dif8(in + g, d + g, V, radix4(tw, 2 * V), tw + fftRadix2Offset(V));
+        group /= 8;
+      } else {
+        const std::size_t span = group / 4;
+        for (std::size_t g = 0; g < 2 * m; g += 2 * group)
+          dif4(in + g, d + g, span, radix4(tw, span));
+        group /= 4;
+      }
       in = d;
     }
     if (group == 2 * static_cast<std::size_t>(V)) {
