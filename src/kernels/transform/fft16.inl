@@ -1,15 +1,22 @@
 // 16-bit FFT kernels for one instruction-set level; included by fft16_<level>.cpp after KVO_ISA is
 // defined. See fft16.h for the arithmetic and isa.h for the rules these files follow.
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <type_traits>
 #include <cstdint>
 #include <utility>
 
 #include "kernels/transform/fft16.h"
+
+#if defined(__AVX512BW__) && defined(__GNUC__) && !defined(__clang__)
+// GCC 12's AVX-512 permute and rotate intrinsics start from an uninitialised placeholder that
+// its -Wuninitialized flags once the call is inlined into a loop of constants.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
 
 namespace kvo::kern {
 namespace {
@@ -64,6 +71,17 @@ KVO_KERNEL_INLINE T half(std::int64_t sum) {
   return static_cast<T>(sum >> 1);
 }
 
+// (re, im) times the twiddle of power-block `w` (L (a, b) pairs, then L (-b, a) pairs), index j.
+template <class T>
+KVO_KERNEL_INLINE void twiddle(T& re, T& im, const std::uint32_t* w, std::size_t L, std::size_t j) {
+  using A = Arith<T>;
+  auto lo = [](std::uint32_t u) { return static_cast<std::int16_t>(u & 0xFFFF); };
+  auto hi = [](std::uint32_t u) { return static_cast<std::int16_t>(u >> 16); };
+  const T r = A::prod(re, im, lo(w[j]), hi(w[j]));
+  im = A::prod(re, im, lo(w[L + j]), hi(w[L + j]));
+  re = r;
+}
+
 // (re, im) times the twiddle entry e.
 template <class T>
 KVO_KERNEL_INLINE void twiddle(T& re, T& im, const std::int16_t* e) {
@@ -78,201 +96,456 @@ void conjugate(T* z, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) z[2 * i + 1] = Arith<T>::neg(z[2 * i + 1]);
 }
 
-// ---- the fast core in packed 16-bit arithmetic: four complex values per vector ----
+// ---- registers of the level -------------------------------------------------------------------
+//
+// The fast core keeps one complex value in a 32-bit unit (two 16-bit components), the integer core
+// in a 64-bit unit (two 32-bit components); a register holds kRegBytes / unit of them.
 
-// Entries idx, idx + inc, ... of the table: their (a, b) halves, or with `second` their (-b, a)
-// halves, one 32-bit pair per complex lane.
-KVO_KERNEL_INLINE __m128i twiddles4(const std::int16_t* tw, std::size_t idx, std::size_t inc,
-                                    bool second) {
-  // Lane by lane from registers: a vector load of values just stored would stall.
-  std::int32_t v[4];
-  for (int q = 0; q < 4; ++q) std::memcpy(&v[q], tw + 4 * (idx + q * inc) + (second ? 2 : 0), 4);
-  return _mm_set_epi32(v[3], v[2], v[1], v[0]);
+#if defined(__AVX512BW__)
+using Reg = __m512i;
+#elif defined(__AVX2__)
+using Reg = __m256i;
+#else
+using Reg = __m128i;
+#endif
+constexpr int kRegBytes = sizeof(Reg);
+
+KVO_KERNEL_INLINE Reg ld(const void* p) {
+#if defined(__AVX512BW__)
+  return _mm512_loadu_si512(p);
+#elif defined(__AVX2__)
+  return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+#else
+  return _mm_loadu_si128(static_cast<const __m128i*>(p));
+#endif
+}
+KVO_KERNEL_INLINE void st(void* p, Reg v) {
+#if defined(__AVX512BW__)
+  _mm512_storeu_si512(p, v);
+#elif defined(__AVX2__)
+  _mm256_storeu_si256(static_cast<__m256i*>(p), v);
+#else
+  _mm_storeu_si128(static_cast<__m128i*>(p), v);
+#endif
 }
 
-// Four complex values times their twiddles: paired multiply-add, arithmetic shift by 14, packing
-// with saturation, exactly as Arith<std::int16_t>::prod.
-KVO_KERNEL_INLINE __m128i twiddle4(__m128i x, const std::int16_t* tw, std::size_t idx,
-                                   std::size_t inc) {
-  const __m128i re = _mm_srai_epi32(_mm_madd_epi16(x, twiddles4(tw, idx, inc, false)), 14);
-  const __m128i im = _mm_srai_epi32(_mm_madd_epi16(x, twiddles4(tw, idx, inc, true)), 14);
-  const __m128i packed = _mm_packs_epi32(re, im);  // re0..re3, im0..im3
-  return _mm_unpacklo_epi16(packed, _mm_unpackhi_epi64(packed, packed));
-}
-
-KVO_KERNEL_INLINE __m128i load4(const std::int16_t* p) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-KVO_KERNEL_INLINE void store4(std::int16_t* p, __m128i v) {
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
-
-// Real parts from a, imaginary parts from b.
-KVO_KERNEL_INLINE __m128i mergeParts(__m128i a, __m128i b) {
-  const __m128i re = _mm_set1_epi32(0xFFFF);
-  return _mm_or_si128(_mm_and_si128(re, a), _mm_andnot_si128(re, b));
-}
-
-// Radix-4 butterflies on four lanes at once, as the scalar stage computes them: x[q] holds the
-// q-th quarter's values; the twiddles of lane l are the entries (j + l inc) times 1, 2, 3.
-// `twiddled` false: every twiddle is 1 (exactly, as entry 0).
-KVO_KERNEL_INLINE void butterflies4(__m128i* x, const std::int16_t* tw, std::size_t j,
-                                    std::size_t inc, bool twiddled) {
-  const __m128i t0 = _mm_adds_epi16(x[0], x[2]), t1 = _mm_subs_epi16(x[0], x[2]);
-  const __m128i t2 = _mm_adds_epi16(x[1], x[3]), t3 = _mm_subs_epi16(x[1], x[3]);
-  const __m128i swapped = _mm_shufflehi_epi16(_mm_shufflelo_epi16(t3, 0xB1), 0xB1);  // (t3i, t3r)
-  const __m128i sum = _mm_adds_epi16(t1, swapped), diff = _mm_subs_epi16(t1, swapped);
-  x[0] = _mm_adds_epi16(t0, t2);
-  x[1] = _mm_subs_epi16(t0, t2);
-  x[2] = mergeParts(sum, diff);  // t1 - i t3
-  x[3] = mergeParts(diff, sum);  // t1 + i t3
-  if (twiddled) {
-    x[1] = twiddle4(x[1], tw, 2 * j, 2 * inc);
-    x[2] = twiddle4(x[2], tw, j, inc);
-    x[3] = twiddle4(x[3], tw, 3 * j, 3 * inc);
+// Component selections: a set bit 2k + c takes component c of complex k from the second operand.
+// AVX-512 blends by mask registers; the narrower levels by a vector of all-ones components.
+template <int CompBytes>
+struct Sel {
+#if defined(__AVX512BW__)
+  std::uint32_t bits = 0;
+#else
+  Reg mask;
+#endif
+  template <class F>
+  explicit Sel(F take) {
+    constexpr int comps = kRegBytes / CompBytes;
+#if defined(__AVX512BW__)
+    for (int i = 0; i < comps; ++i) bits |= take(i / 2, i % 2) ? std::uint32_t{1} << i : 0u;
+#else
+    alignas(32) std::uint8_t b[kRegBytes];
+    for (int i = 0; i < comps; ++i) {
+      std::memset(b + i * CompBytes, take(i / 2, i % 2) ? 0xFF : 0, CompBytes);
+    }
+    mask = ld(b);
+#endif
   }
-}
+};
 
-// The 32-bit lanes (complex values) of four vectors transposed.
-KVO_KERNEL_INLINE void transpose4(__m128i* v) {
-  const __m128i a = _mm_unpacklo_epi32(v[0], v[1]), b = _mm_unpackhi_epi32(v[0], v[1]);
-  const __m128i c = _mm_unpacklo_epi32(v[2], v[3]), d = _mm_unpackhi_epi32(v[2], v[3]);
-  v[0] = _mm_unpacklo_epi64(a, c);
-  v[1] = _mm_unpackhi_epi64(a, c);
-  v[2] = _mm_unpacklo_epi64(b, d);
-  v[3] = _mm_unpackhi_epi64(b, d);
-}
-
-// A radix-4 stage of the fast core: spans of four and more run along the groups; spans 1 and 2
-// take four groups at a time, transposed so that each lane holds one group.
-void fastRadix4Stage(std::int16_t* z, std::size_t n, std::size_t L, const std::int16_t* tw,
-                     std::size_t step) {
-  __m128i x[8];
-  if (L % 4 == 0) {
-    for (std::size_t g = 0; g < n; g += 4 * L) {
-      for (std::size_t j = 0; j < L; j += 4) {
-        std::int16_t* p = z + 2 * (g + j);
-        for (std::size_t q = 0; q < 4; ++q) x[q] = load4(p + 2 * q * L);
-        butterflies4(x, tw, j * step, step, true);
-        for (std::size_t q = 0; q < 4; ++q) store4(p + 2 * q * L, x[q]);
-      }
-    }
-    return;
-  }
-  // Four groups of 4L values: L vectors per group; after the transposes x[4k + h] holds the
-  // values 4k + h of the four groups, that is element j = (4k + h) mod L of quarter
-  // (4k + h) / L.
-  for (std::size_t g = 0; g < n; g += 16 * L) {
-    std::int16_t* p = z + 2 * g;
-    for (std::size_t k = 0; k < L; ++k) {
-      __m128i* t = x + 4 * k;
-      for (std::size_t h = 0; h < 4; ++h) t[h] = load4(p + 8 * (h * L + k));
-      transpose4(t);
-    }
-    for (std::size_t j = 0; j < L; ++j) {
-      __m128i q[4] = {x[j], x[L + j], x[2 * L + j], x[3 * L + j]};
-      butterflies4(q, tw, j * step, 0, j != 0);
-      for (std::size_t i = 0; i < 4; ++i) x[i * L + j] = q[i];
-    }
-    for (std::size_t k = 0; k < L; ++k) {
-      __m128i* t = x + 4 * k;
-      transpose4(t);
-      for (std::size_t h = 0; h < 4; ++h) store4(p + 8 * (h * L + k), t[h]);
-    }
-  }
-}
-
-// The last radix-2 stage of the fast core: (a + b, a - b) of neighbours, two vectors at a time.
-void fastRadix2Stage(std::int16_t* z, std::size_t n) {
-  for (std::size_t i = 0; i < n; i += 8) {
-    const __m128i v0 = load4(z + 2 * i), v1 = load4(z + 2 * i + 8);
-    const __m128i lo = _mm_unpacklo_epi32(v0, v1), hi = _mm_unpackhi_epi32(v0, v1);
-    const __m128i a = _mm_unpacklo_epi64(lo, hi), b = _mm_unpackhi_epi64(lo, hi);
-    const __m128i s = _mm_adds_epi16(a, b), d = _mm_subs_epi16(a, b);
-    const __m128i sl = _mm_unpacklo_epi32(s, d), sh = _mm_unpackhi_epi32(s, d);
-    store4(z + 2 * i, _mm_unpacklo_epi64(sl, sh));
-    store4(z + 2 * i + 8, _mm_unpackhi_epi64(sl, sh));
-  }
-}
-
-// ---- the integer core's radix-4 stages on vectors: four complex values in two vectors ----
-
-// Four 32-bit complex values (two vectors) times their twiddles, exactly as
-// Arith<std::int32_t>::prod: x = 65536 h + l with l unsigned; the paired multiply-adds of h and of
-// l - 32768 (both 16-bit) give 4 (h . w) + floor((l . w) / 2^14), all sums within 32 bits and
-// every wrap the same as the scalar one's.
-KVO_KERNEL_INLINE void wideTwiddle4(__m128i& x0, __m128i& x1, const std::int16_t* tw,
-                                    std::size_t idx, std::size_t inc) {
-  const __m128i wa = twiddles4(tw, idx, inc, false), wb = twiddles4(tw, idx, inc, true);
-  const __m128i low = _mm_set1_epi32(0xFFFF), bias = _mm_set1_epi32(32768);
-  const __m128i h = _mm_packs_epi32(_mm_srai_epi32(x0, 16), _mm_srai_epi32(x1, 16));
-  const __m128i l = _mm_packs_epi32(_mm_sub_epi32(_mm_and_si128(x0, low), bias),
-                                    _mm_sub_epi32(_mm_and_si128(x1, low), bias));
-  const __m128i unit = _mm_set1_epi16(-32768);
-  auto part = [&](__m128i w) {
-    const __m128i lowSum = _mm_sub_epi32(_mm_madd_epi16(l, w), _mm_madd_epi16(unit, w));
-    return _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(h, w), 2), _mm_srai_epi32(lowSum, 14));
-  };
-  const __m128i re = part(wa), im = part(wb);
-  x0 = _mm_unpacklo_epi32(re, im);
-  x1 = _mm_unpackhi_epi32(re, im);
-}
-
-// Real parts from a, imaginary parts from b (32-bit lanes).
-KVO_KERNEL_INLINE __m128i mergeWide(__m128i a, __m128i b) {
-  const __m128i re = _mm_set_epi32(0, -1, 0, -1);
-  return _mm_or_si128(_mm_and_si128(re, a), _mm_andnot_si128(re, b));
-}
-
-// The butterflies j .. j + 3 of every group of a span of four or more.
-void wideRadix4Stage(std::int32_t* z, std::size_t n, std::size_t L, const std::int16_t* tw,
-                     std::size_t step) {
-  for (std::size_t g = 0; g < n; g += 4 * L) {
-    for (std::size_t j = 0; j < L; j += 4) {
-      std::int32_t* p = z + 2 * (g + j);
-      __m128i x[4][2];
-      for (std::size_t q = 0; q < 4; ++q) {
-        x[q][0] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * q * L));
-        x[q][1] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * q * L + 4));
-      }
-      __m128i y[4][2];
-      for (int v = 0; v < 2; ++v) {
-        const __m128i t0 = _mm_add_epi32(x[0][v], x[2][v]), t1 = _mm_sub_epi32(x[0][v], x[2][v]);
-        const __m128i t2 = _mm_add_epi32(x[1][v], x[3][v]), t3 = _mm_sub_epi32(x[1][v], x[3][v]);
-        const __m128i swapped = _mm_shuffle_epi32(t3, 0xB1);  // (t3i, t3r)
-        const __m128i sum = _mm_add_epi32(t1, swapped), diff = _mm_sub_epi32(t1, swapped);
-        y[0][v] = _mm_add_epi32(t0, t2);
-        y[1][v] = _mm_sub_epi32(t0, t2);
-        y[2][v] = mergeWide(sum, diff);  // t1 - i t3
-        y[3][v] = mergeWide(diff, sum);  // t1 + i t3
-      }
-      wideTwiddle4(y[1][0], y[1][1], tw, 2 * j * step, 2 * step);
-      wideTwiddle4(y[2][0], y[2][1], tw, j * step, step);
-      wideTwiddle4(y[3][0], y[3][1], tw, 3 * j * step, 3 * step);
-      for (std::size_t q = 0; q < 4; ++q) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 2 * q * L), y[q][0]);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 2 * q * L + 4), y[q][1]);
-      }
-    }
-  }
-}
-
-// One radix-4 stage: butterflies of span L over groups of 4L; twiddle index j * step.
-template <class T>
-void radix4Stage(T* z, std::size_t n, std::size_t span, const std::int16_t* tw, std::size_t step) {
-  using A = Arith<T>;
-  const std::size_t L = span;
-  if constexpr (std::is_same_v<T, std::int16_t>) {
-    if (n >= 16) {
-      fastRadix4Stage(z, n, L, tw, step);
-      return;
-    }
+template <int CompBytes>
+KVO_KERNEL_INLINE Reg blend(Reg a, Reg b, const Sel<CompBytes>& s) {
+#if defined(__AVX512BW__)
+  if constexpr (CompBytes == 2) {
+    return _mm512_mask_blend_epi16(static_cast<__mmask32>(s.bits), a, b);
   } else {
-    if (L % 4 == 0) {
-      wideRadix4Stage(z, n, L, tw, step);
-      return;
+    return _mm512_mask_blend_epi32(static_cast<__mmask16>(s.bits), a, b);
+  }
+#elif defined(__AVX2__)
+  return _mm256_blendv_epi8(a, b, s.mask);
+#else
+  return _mm_or_si128(_mm_and_si128(s.mask, b), _mm_andnot_si128(s.mask, a));
+#endif
+}
+
+// A permutation of the complex values of a register: value k takes value from(k). AVX2 and
+// AVX-512 permute by an index vector; SSE2 has shuffles by constants only, which cover the
+// permutations the stages ask for.
+template <int UnitBytes>
+struct Perm {
+#if defined(__AVX512BW__) || defined(__AVX2__)
+  Reg index;
+#else
+  int imm = 0;
+#endif
+  template <class F>
+  explicit Perm(F from) {
+    constexpr int per = UnitBytes / 4;  // 32-bit elements of a unit
+    constexpr int elems = kRegBytes / 4;
+#if defined(__AVX512BW__) || defined(__AVX2__)
+    alignas(64) std::int32_t idx[elems];
+    for (int e = 0; e < elems; ++e) idx[e] = from(e / per) * per + e % per;
+    index = ld(idx);
+#else
+    for (int e = 0; e < elems; ++e) imm |= (from(e / per) * per + e % per) << (2 * e);
+#endif
+  }
+  __attribute__((always_inline)) Reg operator()(Reg v) const {
+#if defined(__AVX512BW__)
+    return _mm512_permutexvar_epi32(index, v);
+#elif defined(__AVX2__)
+    return _mm256_permutevar8x32_epi32(v, index);
+#else
+    switch (imm) {
+      case 0xB1:
+        return _mm_shuffle_epi32(v, 0xB1);
+      case 0x4E:
+        return _mm_shuffle_epi32(v, 0x4E);
+      case 0xA0:
+        return _mm_shuffle_epi32(v, 0xA0);
+      case 0xF5:
+        return _mm_shuffle_epi32(v, 0xF5);
+      case 0x44:
+        return _mm_shuffle_epi32(v, 0x44);
+      case 0xEE:
+        return _mm_shuffle_epi32(v, 0xEE);
+      default: {
+        alignas(16) std::int32_t a[4], b[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(a), v);
+        for (int e = 0; e < 4; ++e) b[e] = a[(imm >> (2 * e)) & 3];
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(b));
+      }
+    }
+#endif
+  }
+};
+
+// (re, im) swapped in every complex value.
+KVO_KERNEL_INLINE Reg swap16(Reg v) {
+#if defined(__AVX512BW__)
+  return _mm512_rol_epi32(v, 16);
+#elif defined(__AVX2__)
+  return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(v, 0xB1), 0xB1);
+#else
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
+#endif
+}
+KVO_KERNEL_INLINE Reg swap32(Reg v) {
+#if defined(__AVX512BW__)
+  return _mm512_shuffle_epi32(v, static_cast<_MM_PERM_ENUM>(0xB1));
+#elif defined(__AVX2__)
+  return _mm256_shuffle_epi32(v, 0xB1);
+#else
+  return _mm_shuffle_epi32(v, 0xB1);
+#endif
+}
+
+#if defined(__AVX512BW__)
+#define KVO_V(op) _mm512_##op
+#elif defined(__AVX2__)
+#define KVO_V(op) _mm256_##op
+#else
+#define KVO_V(op) _mm_##op
+#endif
+
+// The fast core's arithmetic: saturating 16-bit additions; a twiddle product is the paired
+// multiply-add of (re, im) with (a, b) and with (-b, a), shifted right by 14 and packed with
+// saturation, exactly as Arith<std::int16_t>::prod.
+struct FastOps {
+  using T = std::int16_t;
+  static constexpr int kUnit = 4;
+  static constexpr int kComp = 2;
+  static constexpr int C = kRegBytes / kUnit;
+  static Reg add(Reg a, Reg b) { return KVO_V(adds_epi16)(a, b); }
+  static Reg sub(Reg a, Reg b) { return KVO_V(subs_epi16)(a, b); }
+  static Reg swap(Reg v) { return swap16(v); }
+  // Twiddles of C values: (a, b) pairs or (-b, a) pairs, one 32-bit unit each.
+  static Reg twiddles(const std::uint32_t* p) { return ld(p); }
+  static Reg mul(Reg x, Reg wr, Reg wi) {
+    const Reg re = KVO_V(srai_epi32)(KVO_V(madd_epi16)(x, wr), 14);
+    const Reg im = KVO_V(srai_epi32)(KVO_V(madd_epi16)(x, wi), 14);
+    const Reg packed = KVO_V(packs_epi32)(re, im);  // per 128 bits: re0..re3, im0..im3
+    return interleave(packed);
+  }
+  static Reg interleave(Reg packed) {
+#if defined(__AVX512BW__)
+    const Reg k =
+        _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15));
+    return _mm512_shuffle_epi8(packed, k);
+#elif defined(__AVX2__)
+    const Reg k = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15));
+    return _mm256_shuffle_epi8(packed, k);
+#else
+    return _mm_unpacklo_epi16(packed, _mm_unpackhi_epi64(packed, packed));
+#endif
+  }
+};
+
+// The integer core's arithmetic: 32-bit additions that wrap; a twiddle product is
+// floor((re c0 + im c1) / 2^14) of the exact 64-bit sum, kept modulo 2^32, exactly as
+// Arith<std::int32_t>::prod.
+struct IntOps {
+  using T = std::int32_t;
+  static constexpr int kUnit = 8;
+  static constexpr int kComp = 4;
+  static constexpr int C = kRegBytes / kUnit;
+  static Reg add(Reg a, Reg b) { return KVO_V(add_epi32)(a, b); }
+  static Reg sub(Reg a, Reg b) { return KVO_V(sub_epi32)(a, b); }
+  static Reg swap(Reg v) { return swap32(v); }
+#if defined(__AVX512BW__) || defined(__AVX2__)
+  // Twiddles of C values widened to 32-bit pairs.
+  static Reg twiddles(const std::uint32_t* p) {
+#if defined(__AVX512BW__)
+    return _mm512_cvtepi16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+#else
+    return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+#endif
+  }
+  // 32 x 32 -> 64-bit products of the low halves: re c0 + im c1 for both twiddle pairs; bits
+  // 14 .. 45 of each sum are the result.
+  static Reg mul(Reg x, Reg wr, Reg wi) {
+    const Reg xi = KVO_V(srli_epi64)(x, 32);
+    const Reg re =
+        KVO_V(add_epi64)(KVO_V(mul_epi32)(x, wr), KVO_V(mul_epi32)(xi, KVO_V(srli_epi64)(wr, 32)));
+    const Reg im =
+        KVO_V(add_epi64)(KVO_V(mul_epi32)(x, wi), KVO_V(mul_epi32)(xi, KVO_V(srli_epi64)(wi, 32)));
+#if defined(__AVX512BW__)
+    return _mm512_mask_blend_epi32(0xAAAA, _mm512_srli_epi64(re, 14), _mm512_slli_epi64(im, 18));
+#else
+    return _mm256_blend_epi32(_mm256_srli_epi64(re, 14), _mm256_slli_epi64(im, 18), 0xAA);
+#endif
+  }
+#else
+  // SSE2 has no signed 32-bit multiply: x = 65536 h + l with l unsigned; the paired multiply-adds
+  // of h and of l - 32768 (both 16-bit) give 4 (h . w) + floor((l . w) / 2^14), all sums within
+  // 32 bits and every wrap the same as the scalar one's. Twiddles stay 16-bit pairs.
+  static Reg twiddles(const std::uint32_t* p) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+  }
+  static Reg mul(Reg x, Reg wr, Reg wi) {
+    const __m128i low = _mm_set1_epi32(0xFFFF), bias = _mm_set1_epi32(32768);
+    const __m128i h = _mm_srai_epi32(x, 16);
+    const __m128i l = _mm_sub_epi32(_mm_and_si128(x, low), bias);
+    const __m128i hp = _mm_packs_epi32(h, h), lp = _mm_packs_epi32(l, l);
+    const __m128i unit = _mm_set1_epi16(-32768);
+    auto part = [&](__m128i w) {
+      const __m128i lowSum = _mm_sub_epi32(_mm_madd_epi16(lp, w), _mm_madd_epi16(unit, w));
+      return _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(hp, w), 2), _mm_srai_epi32(lowSum, 14));
+    };
+    return _mm_unpacklo_epi32(part(wr), part(wi));
+  }
+#endif
+};
+
+// ---- the radix-4 transform on registers -------------------------------------------------------
+//
+// Stages of span L >= C (C complex values per register) work on whole registers, one from each
+// quarter. The stages of smaller spans stay within a register (4L <= C) or a pair of registers
+// (4L = 2C); they run together, one pass over the data, with their permutations, selections and
+// twiddles set up once. Every value goes through the same operations as in the scalar stage.
+
+template <class O>
+using SelOf = Sel<O::kComp>;
+template <class O>
+using PermOf = Perm<O::kUnit>;
+
+constexpr std::uint32_t kUnitRe = 0x4000;      // (16384, 0): twiddle entry 0, exactly 1
+constexpr std::uint32_t kUnitIm = 0x40000000;  // (0, 16384)
+
+// Quarter q holds frequency class {0, 2, 1, 3}[q], the power of its twiddle.
+constexpr int kPower[4] = {0, 2, 1, 3};
+
+// The stage of span L on whole registers.
+template <class O>
+void verticalStage(typename O::T* z, std::size_t n, std::size_t L, const std::uint32_t* stages) {
+  const SelOf<O> im([](int, int c) { return c == 1; });
+  const std::uint32_t* w1 = stages;
+  const std::uint32_t* w2 = stages + 2 * L;
+  const std::uint32_t* w3 = stages + 4 * L;
+  for (std::size_t g = 0; g < n; g += 4 * L) {
+    for (std::size_t j = 0; j < L; j += O::C) {
+      typename O::T* p = z + 2 * (g + j);
+      const Reg x0 = ld(p), x1 = ld(p + 2 * L), x2 = ld(p + 4 * L), x3 = ld(p + 6 * L);
+      const Reg t0 = O::add(x0, x2), t1 = O::sub(x0, x2);
+      const Reg t2 = O::add(x1, x3), t3 = O::sub(x1, x3);
+      const Reg sw = O::swap(t3);  // (t3i, t3r)
+      const Reg sum = O::add(t1, sw), diff = O::sub(t1, sw);
+      st(p, O::add(t0, t2));
+      st(p + 2 * L, O::mul(O::sub(t0, t2), O::twiddles(w2 + j), O::twiddles(w2 + L + j)));
+      st(p + 4 * L, O::mul(blend(sum, diff, im), O::twiddles(w1 + j), O::twiddles(w1 + L + j)));
+      st(p + 6 * L, O::mul(blend(diff, sum, im), O::twiddles(w3 + j), O::twiddles(w3 + L + j)));
     }
   }
+}
+
+// Where a value of a register stage of span L sits: its quarter class 0 .. 3 (the twiddle power
+// and the butterfly output it receives) and its index j within the quarter. Kind 0 and 1: the two
+// registers of the pair stage (4L = 2C), holding classes 0, 1 and 2, 3; kind 2: a stage within one
+// register (4L <= C).
+template <std::size_t L, int Kind>
+constexpr int quarterOf(int k) {
+  return Kind == 2 ? (k / static_cast<int>(L)) & 3 : 2 * Kind + ((k / static_cast<int>(L)) & 1);
+}
+
+// The second half of a radix-4 butterfly on a register holding t0, t2 in the positions of class 0
+// and 1 and t1, t3 in those of class 2 and 3: y0, y2, y1, y3 in their places, twiddled. Span and
+// kind are constants, so the permutations and selections are too.
+template <class O, std::size_t L, int Kind>
+struct Layer {
+  static constexpr bool kTwiddled = L > 1;  // span 1 has only twiddle 0, which is exactly 1
+  PermOf<O> low{[](int k) { return k & ~static_cast<int>(L); }};           // A: t0 or t1
+  PermOf<O> high{[](int k) { return k | static_cast<int>(L); }};           // B: t2 or t3
+  SelOf<O> turned{[](int k, int) { return quarterOf<L, Kind>(k) >= 2; }};  // B = (t3i, t3r)
+  SelOf<O> out{[](int k, int c) {  // results from A - B rather than A + B
+    const int q = quarterOf<L, Kind>(k);
+    return q == 1 || (q == 2 && c == 1) || (q == 3 && c == 0);
+  }};
+  Reg wr{}, wi{};  // twiddles by position
+
+  explicit Layer(const std::uint32_t* stages) {
+    if constexpr (kTwiddled) {
+      alignas(64) std::uint32_t r[O::C], i[O::C];
+      const std::uint32_t* span = stages + 6 * (L - 1);
+      for (int k = 0; k < O::C; ++k) {
+        const int p = kPower[quarterOf<L, Kind>(k)];
+        const std::size_t j = static_cast<std::size_t>(k) % L;
+        r[k] = p == 0 ? kUnitRe : span[2 * (p - 1) * L + j];
+        i[k] = p == 0 ? kUnitIm : span[2 * (p - 1) * L + L + j];
+      }
+      wr = O::twiddles(r);
+      wi = O::twiddles(i);
+    }
+  }
+
+  __attribute__((always_inline)) Reg operator()(Reg s) const {
+    const Reg a = low(s);
+    Reg b = high(s);
+    b = blend(b, O::swap(b), turned);
+    const Reg y = blend(O::add(a, b), O::sub(a, b), out);
+    if constexpr (kTwiddled) return O::mul(y, wr, wi);
+    return y;
+  }
+};
+
+// A radix-4 stage within each register: partner values 2L apart.
+template <class O, std::size_t L>
+struct InStage {
+  PermOf<O> partner{[](int k) { return k ^ (2 * static_cast<int>(L)); }};
+  SelOf<O> second{[](int k, int) { return quarterOf<L, 2>(k) >= 2; }};
+  Layer<O, L, 2> layer;
+  explicit InStage(const std::uint32_t* stages) : layer(stages) {}
+  __attribute__((always_inline)) Reg operator()(Reg x) const {
+    const Reg xs = partner(x);
+    return layer(blend(O::add(x, xs), O::sub(xs, x), second));
+  }
+};
+
+// The closing radix-2 stage of odd orders: neighbours.
+template <class O>
+struct Radix2 {
+  PermOf<O> neighbour{[](int k) { return k ^ 1; }};
+  SelOf<O> odd{[](int k, int) { return (k & 1) != 0; }};
+  __attribute__((always_inline)) Reg operator()(Reg x) const {
+    const Reg xs = neighbour(x);
+    return blend(O::add(x, xs), O::sub(xs, x), odd);
+  }
+};
+
+// A stage that does nothing, for the spans a pass does not have.
+struct NoStage {
+  explicit NoStage(const std::uint32_t*) {}
+  __attribute__((always_inline)) Reg operator()(Reg x) const { return x; }
+};
+
+template <class O, std::size_t L>
+using InStageOrNone = std::conditional_t<(L >= 1 && 4 * L <= O::C), InStage<O, L>, NoStage>;
+
+// Every stage of span below C, and the closing radix-2 stage of odd orders, in one pass over
+// pairs of registers. L is the largest such span (0: none).
+template <class O, std::size_t L, bool kRadix2>
+void registerStages(typename O::T* z, std::size_t n, const std::uint32_t* stages) {
+  constexpr std::size_t C = O::C;
+  constexpr bool kPair = 2 * L == C;
+  constexpr std::size_t kFirst = kPair ? L / 4 : L;
+  using Pair0 = std::conditional_t<kPair, Layer<O, L, 0>, NoStage>;
+  using Pair1 = std::conditional_t<kPair, Layer<O, L, 1>, NoStage>;
+  const Pair0 pair0(stages);
+  const Pair1 pair1(stages);
+  const InStageOrNone<O, kFirst> in0(stages);
+  const InStageOrNone<O, kFirst / 4> in1(stages);  // C <= 16: at most two spans below C / 2
+  const Radix2<O> radix2;
+  auto inRegister = [&](Reg x) {
+    x = in1(in0(x));
+    if constexpr (kRadix2) x = radix2(x);
+    return x;
+  };
+  for (std::size_t i = 0; i < n; i += 2 * C) {
+    typename O::T* p = z + 2 * i;
+    Reg r0 = ld(p), r1 = ld(p + 2 * C);
+    if constexpr (kPair) {
+      const Reg s0 = O::add(r0, r1), s1 = O::sub(r0, r1);
+      r0 = pair0(s0);
+      r1 = pair1(s1);
+    }
+    st(p, inRegister(r0));
+    st(p + 2 * C, inRegister(r1));
+  }
+}
+
+template <class O, bool kRadix2>
+void registerStages(typename O::T* z, std::size_t n, std::size_t L, const std::uint32_t* stages) {
+  static_assert(O::C <= 16);
+  switch (L) {
+    case 8:
+      if constexpr (O::C > 8) registerStages<O, 8, kRadix2>(z, n, stages);
+      return;
+    case 4:
+      if constexpr (O::C > 4) registerStages<O, 4, kRadix2>(z, n, stages);
+      return;
+    case 2:
+      if constexpr (O::C > 2) registerStages<O, 2, kRadix2>(z, n, stages);
+      return;
+    case 1:
+      registerStages<O, 1, kRadix2>(z, n, stages);
+      return;
+    default:
+      registerStages<O, 0, kRadix2>(z, n, stages);
+  }
+}
+
+// Natural order in, bit-reversed order out, for N >= 2C.
+template <class O>
+void vectorCore(typename O::T* z, int order, const std::uint32_t* stages) {
+  const std::size_t n = std::size_t{1} << order;
+  std::size_t span = n / 4;
+  for (; span >= O::C; span /= 4) verticalStage<O>(z, n, span, stages + 6 * (span - 1));
+  if (order & 1) {
+    registerStages<O, true>(z, n, span, stages);
+  } else if (span >= 1) {
+    registerStages<O, false>(z, n, span, stages);
+  }
+}
+
+// Imaginary parts negated (saturating for the fast core, as Arith::neg).
+template <class O>
+void vectorConjugate(typename O::T* z, std::size_t n) {
+  const SelOf<O> im([](int, int c) { return c == 1; });
+  const Reg zero{};
+  for (std::size_t i = 0; i < n; i += O::C) {
+    const Reg x = ld(z + 2 * i);
+    st(z + 2 * i, blend(x, O::sub(zero, x), im));
+  }
+}
+
+template <class T>
+using OpsOf = std::conditional_t<sizeof(T) == 2, FastOps, IntOps>;
+
+// One radix-4 stage of the scalar definition: butterflies of span L over groups of 4L, twiddles
+// from the stage table.
+template <class T>
+void radix4Stage(T* z, std::size_t n, std::size_t L, const std::uint32_t* stages) {
+  using A = Arith<T>;
   for (std::size_t g = 0; g < n; g += 4 * L) {
     for (std::size_t j = 0; j < L; ++j) {
       T* p0 = z + 2 * (g + j);
@@ -290,9 +563,9 @@ void radix4Stage(T* z, std::size_t n, std::size_t span, const std::int16_t* tw, 
       p0[0] = A::add(t0r, t2r);
       p0[1] = A::add(t0i, t2i);
       if (j != 0) {  // entry 0 is exactly 1
-        twiddle(y2r, y2i, tw + 4 * (2 * j * step));
-        twiddle(y1r, y1i, tw + 4 * (j * step));
-        twiddle(y3r, y3i, tw + 4 * (3 * j * step));
+        twiddle(y2r, y2i, stages + 2 * L, L, j);
+        twiddle(y1r, y1i, stages, L, j);
+        twiddle(y3r, y3i, stages + 4 * L, L, j);
       }
       p1[0] = y2r;
       p1[1] = y2i;
@@ -307,22 +580,21 @@ void radix4Stage(T* z, std::size_t n, std::size_t span, const std::int16_t* tw, 
 }  // namespace
 
 template <Isa I, class T>
-void fft16CoreK(T* z, int order, const std::int16_t* tw, std::size_t stride, bool inverse) {
+void fft16CoreK(T* z, int order, const std::uint32_t* stages, bool inverse) {
   using A = Arith<T>;
+  using O = OpsOf<T>;
   const std::size_t n = std::size_t{1} << order;
+  if (n >= 2 * O::C) {
+    if (inverse) vectorConjugate<O>(z, n);
+    vectorCore<O>(z, order, stages);
+    if (inverse) vectorConjugate<O>(z, n);
+    return;
+  }
   if (inverse) conjugate(z, n);
-  std::size_t step = stride;
-  for (std::size_t span = n / 4; span >= 1 && 4 * span <= n; span /= 4, step *= 4) {
-    radix4Stage(z, n, span, tw, step);
+  for (std::size_t span = n / 4; span >= 1; span /= 4) {
+    radix4Stage(z, n, span, stages + 6 * (span - 1));
   }
-  bool radix2 = order & 1;
-  if constexpr (std::is_same_v<T, std::int16_t>) {
-    if (radix2 && n >= 8) {
-      fastRadix2Stage(z, n);
-      radix2 = false;
-    }
-  }
-  if (radix2) {  // the last stage: radix 2 on neighbours, no twiddles
+  if (order & 1) {  // the last stage: radix 2 on neighbours, no twiddles
     for (std::size_t i = 0; i < n; i += 2) {
       T* p = z + 2 * i;
       const T ar = p[0], ai = p[1], br = p[2], bi = p[3];
@@ -389,30 +661,60 @@ void fft16PreK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, 
   }
 }
 
-template <Isa I, class T>
-void fft16BitRevK(T* z, int order) {
-  if (order < 2) return;
+template <Isa I, class U>
+void fft16PermuteK(const U* src, U* dst, int order) {
   const std::size_t n = std::size_t{1} << order;
-  const int drop = 32 - order;
-  // Whole complex values move as one unit of twice the element's size.
-  using Unit = std::conditional_t<sizeof(T) == 2, std::uint32_t, std::uint64_t>;
-  for (std::size_t i = 1; i < n - 1; ++i) {
-    const std::uint32_t v = static_cast<std::uint32_t>(i);
-    const std::size_t j =
-        (std::uint32_t{kReversedByte[v & 255]} << 24 |
-         std::uint32_t{kReversedByte[(v >> 8) & 255]} << 16 |
-         std::uint32_t{kReversedByte[(v >> 16) & 255]} << 8 | kReversedByte[v >> 24]) >>
-        drop;
-    // Without a branch (whose outcome follows no pattern): a pair already exchanged, or an
-    // element in place, is written back unchanged.
-    Unit a, b;
-    std::memcpy(&a, z + 2 * i, sizeof a);
-    std::memcpy(&b, z + 2 * j, sizeof b);
-    const bool exchange = i < j;
-    const Unit first = exchange ? b : a, second = exchange ? a : b;
-    std::memcpy(z + 2 * i, &first, sizeof first);
-    std::memcpy(z + 2 * j, &second, sizeof second);
+  auto reverse = [](std::size_t v, int bits) -> std::size_t {
+    if (bits == 0) return 0;
+    const std::uint32_t w = static_cast<std::uint32_t>(v);
+    return (std::uint32_t{kReversedByte[w & 255]} << 24 |
+            std::uint32_t{kReversedByte[(w >> 8) & 255]} << 16 |
+            std::uint32_t{kReversedByte[(w >> 16) & 255]} << 8 | kReversedByte[w >> 24]) >>
+           (32 - bits);
+  };
+  // Position B a + b (B values per register) reads 2^(order - log B) reverse(b) + reverse(a): one
+  // reversal per register, the rest a fixed pattern.
+  constexpr int kBlock = kRegBytes / static_cast<int>(sizeof(U));
+  constexpr int kBlockBits = kBlock == 16 ? 4 : kBlock == 8 ? 3 : 2;
+  (void)kBlockBits;
+#if defined(__AVX512BW__) || defined(__AVX2__)
+  // Gathers take 32-bit indices: far beyond any length that fits in memory here.
+  if (order >= kBlockBits && order <= 28) {
+    const int shift = order - kBlockBits;
+    alignas(64) std::int32_t pattern[kBlock];
+    for (int b = 0; b < kBlock; ++b)
+      pattern[b] = static_cast<std::int32_t>(reverse(b, kBlockBits) << shift);
+    for (std::size_t a = 0; a < n / kBlock; ++a) {
+      const int r = static_cast<int>(reverse(a, shift));
+      U* out = dst + a * kBlock;
+#if defined(__AVX512BW__)
+      if constexpr (sizeof(U) == 4) {
+        const __m512i idx = _mm512_add_epi32(_mm512_load_si512(pattern), _mm512_set1_epi32(r));
+        _mm512_storeu_si512(out, _mm512_i32gather_epi32(idx, src, 4));
+      } else {
+        const __m256i idx = _mm256_add_epi32(
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(pattern)), _mm256_set1_epi32(r));
+        _mm512_storeu_si512(out, _mm512_i32gather_epi64(idx, src, 8));
+      }
+#else
+      if constexpr (sizeof(U) == 4) {
+        const __m256i idx = _mm256_add_epi32(
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(pattern)), _mm256_set1_epi32(r));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                            _mm256_i32gather_epi32(reinterpret_cast<const int*>(src), idx, 4));
+      } else {
+        const __m128i idx = _mm_add_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(pattern)),
+                                          _mm_set1_epi32(r));
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(out),
+            _mm256_i32gather_epi64(reinterpret_cast<const long long*>(src), idx, 8));
+      }
+#endif
+    }
+    return;
   }
+#endif
+  for (std::size_t i = 0; i < n; ++i) dst[i] = src[reverse(i, order)];
 }
 
 template <Isa I, class T>
@@ -481,15 +783,16 @@ void fft16FinishFastK(std::int16_t* v, std::size_t n, int s) {
 }
 
 #define KVO_INSTANTIATE_FFT16(T)                                                                 \
-  template void fft16CoreK<KVO_ISA, T>(T*, int, const std::int16_t*, std::size_t, bool);         \
+  template void fft16CoreK<KVO_ISA, T>(T*, int, const std::uint32_t*, bool);                     \
   template void fft16PostK<KVO_ISA, T>(T*, std::size_t, const std::int16_t*, std::size_t, bool); \
   template void fft16PreK<KVO_ISA, T>(T*, std::size_t, const std::int16_t*, std::size_t, bool);  \
-  template void fft16BitRevK<KVO_ISA, T>(T*, int);                                               \
   template void fft16SplitK<KVO_ISA, T>(const T*, T*, T*, std::size_t);                          \
   template void fft16MergeK<KVO_ISA, T>(const T*, const T*, T*, std::size_t);
 KVO_INSTANTIATE_FFT16(std::int32_t)
 KVO_INSTANTIATE_FFT16(std::int16_t)
 #undef KVO_INSTANTIATE_FFT16
+template void fft16PermuteK<KVO_ISA, std::uint32_t>(const std::uint32_t*, std::uint32_t*, int);
+template void fft16PermuteK<KVO_ISA, std::uint64_t>(const std::uint64_t*, std::uint64_t*, int);
 template void fft16FinishWideK<KVO_ISA>(std::int32_t*, std::size_t, int, bool, std::int16_t*);
 template void fft16FinishFastK<KVO_ISA>(std::int16_t*, std::size_t, int);
 
