@@ -205,8 +205,11 @@ void floatsToShorts(const float* src, short* dst, std::size_t n, int mode, int* 
 // 16-bit values into the core's element type: v * 64 for the integer core.
 template <class T>
 void widen(const short* src, T* dst, std::size_t n) {
-  constexpr int kScale = sizeof(T) == 4 ? 64 : 1;
-  for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<T>(src[i] * kScale);
+  if constexpr (sizeof(T) == 4) {
+    kern::fft16Widen(src, dst, n);
+  } else {
+    std::memmove(dst, src, n * sizeof(short));
+  }
 }
 
 // The final shift and the conversion to 16 bits of `count` core values into dst.
@@ -420,9 +423,10 @@ void realCore(const RealCall& c, T* work, T* z, short* tmp, const Twiddles& half
     case kReal2: {
       T* x = work + 2 * n;
       T* y = x + n + 2;
+      constexpr int kScale = sizeof(T) == 4 ? 64 : 1;  // the integer core's input scaling
       for (std::size_t i = 0; i < n; ++i) {
-        widen(c.in[0] + i, z + 2 * i, 1);
-        widen(c.in[1] + i, z + 2 * i + 1, 1);
+        z[2 * i] = static_cast<T>(c.in[0][i] * kScale);
+        z[2 * i + 1] = static_cast<T>(c.in[1][i] * kScale);
       }
       complexNatural(z, work, c.order, full, inverse);
       kern::fft16Split(work, x, y, n);

@@ -68,6 +68,10 @@ void fft16SplitK(const T* z, T* x, T* y, std::size_t n);
 template <Isa I, class T>
 void fft16MergeK(const T* x, const T* y, T* z, std::size_t n);
 
+// 16-bit values v into the integer core's 32-bit values v * 64.
+template <Isa I>
+void fft16WidenK(const std::int16_t* src, std::int32_t* dst, std::size_t n);
+
 // The integer core's final shift by s (right for s > 0, left for s < 0): with `autoScale` in place
 // (negative values above -2^s become 0; the caller then applies the automatic 16-bit scaling),
 // otherwise into dst with saturation.
@@ -102,6 +106,9 @@ void fft16Split(const T* z, T* x, T* y, std::size_t n) {
 template <class T>
 void fft16Merge(const T* x, const T* y, T* z, std::size_t n) {
   KVO_DISPATCH(fft16MergeK, T)(x, y, z, n);
+}
+inline void fft16Widen(const std::int16_t* src, std::int32_t* dst, std::size_t n) {
+  KVO_DISPATCH(fft16WidenK)(src, dst, n);
 }
 inline void fft16FinishWide(std::int32_t* v, std::size_t n, int s, bool autoScale,
                             std::int16_t* dst) {

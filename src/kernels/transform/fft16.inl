@@ -338,6 +338,62 @@ struct IntOps {
 #endif
 };
 
+// 32-bit lane comparisons as all-ones lanes (AVX-512 compares into mask registers).
+struct LaneCmp {
+  static Reg gt(Reg a, Reg b) {
+#if defined(__AVX512BW__)
+    return _mm512_movm_epi32(_mm512_cmpgt_epi32_mask(a, b));
+#else
+    return KVO_V(cmpgt_epi32)(a, b);
+#endif
+  }
+  static Reg both(Reg a, Reg b) {
+#if defined(__AVX512BW__)
+    return _mm512_and_si512(a, b);
+#elif defined(__AVX2__)
+    return _mm256_and_si256(a, b);
+#else
+    return _mm_and_si128(a, b);
+#endif
+  }
+  // x with the lanes of m set to 0.
+  static Reg clear(Reg x, Reg m) {
+#if defined(__AVX512BW__)
+    return _mm512_andnot_si512(m, x);
+#elif defined(__AVX2__)
+    return _mm256_andnot_si256(m, x);
+#else
+    return _mm_andnot_si128(m, x);
+#endif
+  }
+};
+
+// 32-bit lanes of lo, then hi, stored as 16-bit values with signed saturation.
+KVO_KERNEL_INLINE void packSaturated(std::int16_t* dst, Reg lo, Reg hi) {
+#if defined(__AVX512BW__)
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm512_cvtsepi32_epi16(lo));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 16), _mm512_cvtsepi32_epi16(hi));
+#elif defined(__AVX2__)
+  st(dst, _mm256_permute4x64_epi64(_mm256_packs_epi32(lo, hi), 0xD8));
+#else
+  st(dst, _mm_packs_epi32(lo, hi));
+#endif
+}
+
+// 16-bit values v as v * 64 in 32 bits: the integer core's input.
+KVO_KERNEL_INLINE Reg widenHalf(const std::int16_t* src) {
+#if defined(__AVX512BW__)
+  return _mm512_slli_epi32(
+      _mm512_cvtepi16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src))), 6);
+#elif defined(__AVX2__)
+  return _mm256_slli_epi32(
+      _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src))), 6);
+#else
+  const __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src));
+  return _mm_srai_epi32(_mm_unpacklo_epi16(_mm_setzero_si128(), x), 10);  // (v << 16) >> 10
+#endif
+}
+
 // ---- the radix-4 transform on registers -------------------------------------------------------
 //
 // Stages of span L >= C (C complex values per register) work on whole registers, one from each
@@ -753,7 +809,37 @@ void fft16MergeK(const T* x, const T* y, T* z, std::size_t n) {
 }
 
 template <Isa I>
+void fft16WidenK(const std::int16_t* src, std::int32_t* dst, std::size_t n) {
+  constexpr std::size_t kLanes = kRegBytes / 4;
+  std::size_t i = 0;
+  for (; i + kLanes <= n; i += kLanes) st(dst + i, widenHalf(src + i));
+  for (; i < n; ++i) dst[i] = src[i] * 64;
+}
+
+template <Isa I>
 void fft16FinishWideK(std::int32_t* v, std::size_t n, int s, bool autoScale, std::int16_t* dst) {
+  constexpr std::size_t kLanes = kRegBytes / 4;
+  std::size_t done = 0;
+  if (s >= 0 && s <= 30) {
+    const __m128i count = _mm_cvtsi32_si128(s);
+    if (autoScale) {
+      // Values in (-2^s, 0) become 0; the others are floored.
+      const Reg bound = KVO_V(set1_epi32)(-(1 << s)), zero{};
+      for (; done + kLanes <= n; done += kLanes) {
+        const Reg x = ld(v + done);
+        const Reg small = LaneCmp::both(LaneCmp::gt(x, bound), LaneCmp::gt(zero, x));
+        st(v + done, LaneCmp::clear(KVO_V(sra_epi32)(x, count), small));
+      }
+    } else {
+      for (; done + 2 * kLanes <= n; done += 2 * kLanes) {
+        packSaturated(dst + done, KVO_V(sra_epi32)(ld(v + done), count),
+                      KVO_V(sra_epi32)(ld(v + done + kLanes), count));
+      }
+    }
+  }
+  v += done;
+  dst += done;
+  n -= done;
   if (autoScale) {
     // Right by s, except that negative values above -2^s become 0 rather than -1.
     const int r = s < 63 ? s : 63;
@@ -793,6 +879,7 @@ KVO_INSTANTIATE_FFT16(std::int16_t)
 #undef KVO_INSTANTIATE_FFT16
 template void fft16PermuteK<KVO_ISA, std::uint32_t>(const std::uint32_t*, std::uint32_t*, int);
 template void fft16PermuteK<KVO_ISA, std::uint64_t>(const std::uint64_t*, std::uint64_t*, int);
+template void fft16WidenK<KVO_ISA>(const std::int16_t*, std::int32_t*, std::size_t);
 template void fft16FinishWideK<KVO_ISA>(std::int32_t*, std::size_t, int, bool, std::int16_t*);
 template void fft16FinishFastK<KVO_ISA>(std::int16_t*, std::size_t, int);
 
