@@ -717,6 +717,42 @@ void fft16PreK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, 
   }
 }
 
+#if defined(__AVX512BW__)
+// The bit reversal of 32-bit units by 16 x 16 transposes, N >= 256: with i = 16 (2^(order-8) c + d)
+// + b, position i goes to 2^(order-4) reverse(b) + 16 reverse(d) + reverse(c). So the 16 registers
+// of one d, loaded in the order reverse(c), transposed, give whole registers of the result.
+template <class U, class Reverse>
+void transposeReverse(const U* src, U* dst, int order, Reverse reverse) {
+  const std::size_t rows = std::size_t{1} << (order - 8), out = std::size_t{1} << (order - 4);
+  for (std::size_t d = 0; d < rows; ++d) {
+    __m512i r[16], t[16];
+    for (int k = 0; k < 16; ++k) r[k] = _mm512_loadu_si512(src + 16 * (reverse(k, 4) * rows + d));
+    for (int i = 0; i < 16; i += 2) {
+      t[i] = _mm512_unpacklo_epi32(r[i], r[i + 1]);
+      t[i + 1] = _mm512_unpackhi_epi32(r[i], r[i + 1]);
+    }
+    for (int i = 0; i < 16; i += 4) {  // r[i + m]: column m of each 128-bit lane, rows i .. i + 3
+      r[i] = _mm512_unpacklo_epi64(t[i], t[i + 2]);
+      r[i + 1] = _mm512_unpackhi_epi64(t[i], t[i + 2]);
+      r[i + 2] = _mm512_unpacklo_epi64(t[i + 1], t[i + 3]);
+      r[i + 3] = _mm512_unpackhi_epi64(t[i + 1], t[i + 3]);
+    }
+    U* base = dst + 16 * reverse(d, order - 8);
+    for (int m = 0; m < 4; ++m) {
+      const __m512i a0 = _mm512_shuffle_i32x4(r[m], r[4 + m], 0x44);
+      const __m512i a1 = _mm512_shuffle_i32x4(r[m], r[4 + m], 0xEE);
+      const __m512i b0 = _mm512_shuffle_i32x4(r[8 + m], r[12 + m], 0x44);
+      const __m512i b1 = _mm512_shuffle_i32x4(r[8 + m], r[12 + m], 0xEE);
+      const __m512i col[4] = {_mm512_shuffle_i32x4(a0, b0, 0x88), _mm512_shuffle_i32x4(a0, b0, 0xDD),
+                              _mm512_shuffle_i32x4(a1, b1, 0x88), _mm512_shuffle_i32x4(a1, b1, 0xDD)};
+      for (int lane = 0; lane < 4; ++lane) {
+        _mm512_storeu_si512(base + out * reverse(4 * lane + m, 4), col[lane]);
+      }
+    }
+  }
+}
+#endif
+
 template <Isa I, class U>
 void fft16PermuteK(const U* src, U* dst, int order) {
   const std::size_t n = std::size_t{1} << order;
@@ -733,6 +769,14 @@ void fft16PermuteK(const U* src, U* dst, int order) {
   constexpr int kBlock = kRegBytes / static_cast<int>(sizeof(U));
   constexpr int kBlockBits = kBlock == 16 ? 4 : kBlock == 8 ? 3 : 2;
   (void)kBlockBits;
+#if defined(__AVX512BW__)
+  if constexpr (sizeof(U) == 4) {
+    if (order >= 8) {
+      transposeReverse(src, dst, order, reverse);
+      return;
+    }
+  }
+#endif
 #if defined(__AVX512BW__) || defined(__AVX2__)
   // Gathers take 32-bit indices: far beyond any length that fits in memory here.
   if (order >= kBlockBits && order <= 28) {
