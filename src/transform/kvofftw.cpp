@@ -410,7 +410,7 @@ void realCore(const RealCall& c, T* work, T* z, short* tmp, const Twiddles& half
     case kRealToSpec:
       widen(c.in[0], z, n);
       complexNatural(z, work, c.order - 1, half, inverse);
-      kern::fft16Post(work, m, full.table, full.stride, inverse);
+      kern::fft16Post(work, m, full.table, full.stride, full.stages, inverse);
       finish(work, n + 2, tmp, c.order, c.flags, c.mode, c.factor);
       storeSpectrum(tmp, c.format, n, c.out[0]);
       return;

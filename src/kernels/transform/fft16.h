@@ -53,9 +53,11 @@ void fft16PermuteK(const U* src, U* dst, int order);
 
 // Real-signal recombination in place: z holds Z = FFT of the signal as M complex values in natural
 // order and room for M + 1; afterwards it holds the M + 1 values of the CCS spectrum. `tw` are the
-// twiddles of length N = 2M (stride as above); the inverse direction takes them descending.
+// twiddles of length N = 2M (entry k at tw + 4 k stride), and `stages` its stage twiddles; the
+// inverse direction takes them descending.
 template <Isa I, class T>
-void fft16PostK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, bool inverse);
+void fft16PostK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride,
+                const std::uint32_t* stages, bool inverse);
 // The reverse: the M + 1 CCS values in z become the M values 2Z of the half-length transform.
 template <Isa I, class T>
 void fft16PreK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, bool inverse);
@@ -92,8 +94,9 @@ void fft16Permute(const T* src, T* dst, int order) {
   KVO_DISPATCH(fft16PermuteK, U)(reinterpret_cast<const U*>(src), reinterpret_cast<U*>(dst), order);
 }
 template <class T>
-void fft16Post(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, bool inverse) {
-  KVO_DISPATCH(fft16PostK, T)(z, m, tw, stride, inverse);
+void fft16Post(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride,
+               const std::uint32_t* stages, bool inverse) {
+  KVO_DISPATCH(fft16PostK, T)(z, m, tw, stride, stages, inverse);
 }
 template <class T>
 void fft16Pre(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, bool inverse) {

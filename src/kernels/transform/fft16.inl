@@ -257,6 +257,10 @@ struct FastOps {
   static constexpr int kComp = 2;
   static constexpr int C = kRegBytes / kUnit;
   static Reg add(Reg a, Reg b) { return KVO_V(adds_epi16)(a, b); }
+  static Reg plainAdd(Reg a, Reg b) { return KVO_V(add_epi16)(a, b); }
+  static Reg plainSub(Reg a, Reg b) { return KVO_V(sub_epi16)(a, b); }
+  static Reg sra1(Reg a) { return KVO_V(srai_epi16)(a, 1); }
+  static Reg ones() { return KVO_V(set1_epi16)(1); }
   static Reg sub(Reg a, Reg b) { return KVO_V(subs_epi16)(a, b); }
   static Reg swap(Reg v) { return swap16(v); }
   // Twiddles of C values: (a, b) pairs or (-b, a) pairs, one 32-bit unit each.
@@ -291,6 +295,10 @@ struct IntOps {
   static constexpr int kComp = 4;
   static constexpr int C = kRegBytes / kUnit;
   static Reg add(Reg a, Reg b) { return KVO_V(add_epi32)(a, b); }
+  static Reg plainAdd(Reg a, Reg b) { return add(a, b); }
+  static Reg plainSub(Reg a, Reg b) { return KVO_V(sub_epi32)(a, b); }
+  static Reg sra1(Reg a) { return KVO_V(srai_epi32)(a, 1); }
+  static Reg ones() { return KVO_V(set1_epi32)(1); }
   static Reg sub(Reg a, Reg b) { return KVO_V(sub_epi32)(a, b); }
   static Reg swap(Reg v) { return swap32(v); }
 #if defined(__AVX512BW__) || defined(__AVX2__)
@@ -633,6 +641,46 @@ void radix4Stage(T* z, std::size_t n, std::size_t L, const std::uint32_t* stages
   }
 }
 
+// Half the sum and half the difference of components, floored, without overflow: (a >> 1) +
+// (b >> 1) + (a & b & 1) and (a >> 1) - (b >> 1) - (~a & b & 1).
+template <class O>
+KVO_KERNEL_INLINE Reg halfSum(Reg a, Reg b) {
+  const Reg one = O::ones();
+  return O::plainAdd(O::plainAdd(O::sra1(a), O::sra1(b)), LaneCmp::both(LaneCmp::both(a, b), one));
+}
+template <class O>
+KVO_KERNEL_INLINE Reg halfDiff(Reg a, Reg b) {
+  const Reg one = O::ones();
+  return O::plainSub(O::plainSub(O::sra1(a), O::sra1(b)), LaneCmp::both(LaneCmp::clear(b, a), one));
+}
+
+// The forward real-signal recombination on registers for k = 1 .. while a whole register of k and
+// one of M - k stay below and above M/2: the same operations as the scalar loop, value by value.
+// `w` holds w^k as (a, b) pairs, then (-b, a) pairs from M/2 on. Returns the first k left.
+template <class O>
+std::size_t vectorPost(typename O::T* z, std::size_t m, const std::uint32_t* w) {
+  constexpr std::size_t C = O::C;
+  std::size_t k = 1;
+  if (m < 2 * C + 2) return k;
+  const std::size_t half = m / 2;
+  const PermOf<O> reverse([](int i) { return static_cast<int>(C) - 1 - i; });
+  const SelOf<O> im([](int, int c) { return c == 1; });
+  const Reg zero{};
+  for (; k + C <= half; k += C) {
+    typename O::T* lo = z + 2 * k;
+    typename O::T* hi = z + 2 * (m - k - (C - 1));
+    const Reg p = ld(lo), q = reverse(ld(hi));
+    const Reg s = halfSum<O>(p, q), d = halfDiff<O>(p, q);
+    const Reg e = blend(s, d, im);  // (half (pr + qr), half (pi - qi))
+    const Reg r = O::mul(blend(d, s, im), O::twiddles(w + k), O::twiddles(w + half + k));
+    const Reg turned = O::swap(r);
+    const Reg plus = O::add(e, turned), minus = O::sub(e, turned);
+    st(lo, blend(plus, minus, im));                         // (er + ri, ei - rr)
+    st(hi, reverse(blend(minus, O::sub(zero, plus), im)));  // (er - ri, -(ei + rr))
+  }
+  return k;
+}
+
 }  // namespace
 
 template <Isa I, class T>
@@ -664,14 +712,18 @@ void fft16CoreK(T* z, int order, const std::uint32_t* stages, bool inverse) {
 }
 
 template <Isa I, class T>
-void fft16PostK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride, bool inverse) {
+void fft16PostK(T* z, std::size_t m, const std::int16_t* tw, std::size_t stride,
+                const std::uint32_t* stages, bool inverse) {
   using A = Arith<T>;
   const std::int64_t r0 = z[0], i0 = z[1];
   z[0] = A::fit(r0 + i0);
   z[1] = 0;
   z[2 * m] = A::fit(r0 - i0);
   z[2 * m + 1] = 0;
-  for (std::size_t k = 1; 2 * k < m; ++k) {
+  std::size_t k = 1;
+  // Forward: the twiddles w^k, k < M/2, are the first power of the stage of span M/2.
+  if (!inverse) k = vectorPost<OpsOf<T>>(z, m, stages + 6 * (m / 2 - 1));
+  for (; 2 * k < m; ++k) {
     const std::int16_t* e = tw + 4 * stride * (inverse ? 2 * m - k : k);
     T* lo = z + 2 * k;
     T* hi = z + 2 * (m - k);
@@ -743,8 +795,9 @@ void transposeReverse(const U* src, U* dst, int order, Reverse reverse) {
       const __m512i a1 = _mm512_shuffle_i32x4(r[m], r[4 + m], 0xEE);
       const __m512i b0 = _mm512_shuffle_i32x4(r[8 + m], r[12 + m], 0x44);
       const __m512i b1 = _mm512_shuffle_i32x4(r[8 + m], r[12 + m], 0xEE);
-      const __m512i col[4] = {_mm512_shuffle_i32x4(a0, b0, 0x88), _mm512_shuffle_i32x4(a0, b0, 0xDD),
-                              _mm512_shuffle_i32x4(a1, b1, 0x88), _mm512_shuffle_i32x4(a1, b1, 0xDD)};
+      const __m512i col[4] = {
+          _mm512_shuffle_i32x4(a0, b0, 0x88), _mm512_shuffle_i32x4(a0, b0, 0xDD),
+          _mm512_shuffle_i32x4(a1, b1, 0x88), _mm512_shuffle_i32x4(a1, b1, 0xDD)};
       for (int lane = 0; lane < 4; ++lane) {
         _mm512_storeu_si512(base + out * reverse(4 * lane + m, 4), col[lane]);
       }
@@ -912,11 +965,12 @@ void fft16FinishFastK(std::int16_t* v, std::size_t n, int s) {
   }
 }
 
-#define KVO_INSTANTIATE_FFT16(T)                                                                 \
-  template void fft16CoreK<KVO_ISA, T>(T*, int, const std::uint32_t*, bool);                     \
-  template void fft16PostK<KVO_ISA, T>(T*, std::size_t, const std::int16_t*, std::size_t, bool); \
-  template void fft16PreK<KVO_ISA, T>(T*, std::size_t, const std::int16_t*, std::size_t, bool);  \
-  template void fft16SplitK<KVO_ISA, T>(const T*, T*, T*, std::size_t);                          \
+#define KVO_INSTANTIATE_FFT16(T)                                                                \
+  template void fft16CoreK<KVO_ISA, T>(T*, int, const std::uint32_t*, bool);                    \
+  template void fft16PostK<KVO_ISA, T>(T*, std::size_t, const std::int16_t*, std::size_t,       \
+                                       const std::uint32_t*, bool);                             \
+  template void fft16PreK<KVO_ISA, T>(T*, std::size_t, const std::int16_t*, std::size_t, bool); \
+  template void fft16SplitK<KVO_ISA, T>(const T*, T*, T*, std::size_t);                         \
   template void fft16MergeK<KVO_ISA, T>(const T*, const T*, T*, std::size_t);
 KVO_INSTANTIATE_FFT16(std::int32_t)
 KVO_INSTANTIATE_FFT16(std::int16_t)
