@@ -414,6 +414,22 @@ using SelOf = Sel<O::kComp>;
 template <class O>
 using PermOf = Perm<O::kUnit>;
 
+// The constant selections and permutations are built by the first call that needs them (not at
+// load time: they are instructions of this level).
+template <class S>
+const S& once() {
+  static const S s;
+  return s;
+}
+
+template <class O>
+const SelOf<O>& imaginary() {
+  struct Im : SelOf<O> {
+    Im() : SelOf<O>([](int, int c) { return c == 1; }) {}
+  };
+  return once<Im>();
+}
+
 constexpr std::uint32_t kUnitRe = 0x4000;      // (16384, 0): twiddle entry 0, exactly 1
 constexpr std::uint32_t kUnitIm = 0x40000000;  // (0, 16384)
 
@@ -423,7 +439,7 @@ constexpr int kPower[4] = {0, 2, 1, 3};
 // The stage of span L on whole registers.
 template <class O>
 void verticalStage(typename O::T* z, std::size_t n, std::size_t L, const std::uint32_t* stages) {
-  const SelOf<O> im([](int, int c) { return c == 1; });
+  const SelOf<O>& im = imaginary<O>();
   const std::uint32_t* w1 = stages;
   const std::uint32_t* w2 = stages + 2 * L;
   const std::uint32_t* w3 = stages + 4 * L;
@@ -458,13 +474,16 @@ constexpr int quarterOf(int k) {
 template <class O, std::size_t L, int Kind>
 struct Layer {
   static constexpr bool kTwiddled = L > 1;  // span 1 has only twiddle 0, which is exactly 1
-  PermOf<O> low{[](int k) { return k & ~static_cast<int>(L); }};           // A: t0 or t1
-  PermOf<O> high{[](int k) { return k | static_cast<int>(L); }};           // B: t2 or t3
-  SelOf<O> turned{[](int k, int) { return quarterOf<L, Kind>(k) >= 2; }};  // B = (t3i, t3r)
-  SelOf<O> out{[](int k, int c) {  // results from A - B rather than A + B
-    const int q = quarterOf<L, Kind>(k);
-    return q == 1 || (q == 2 && c == 1) || (q == 3 && c == 0);
-  }};
+  struct Shape {
+    PermOf<O> low{[](int k) { return k & ~static_cast<int>(L); }};           // A: t0 or t1
+    PermOf<O> high{[](int k) { return k | static_cast<int>(L); }};           // B: t2 or t3
+    SelOf<O> turned{[](int k, int) { return quarterOf<L, Kind>(k) >= 2; }};  // B = (t3i, t3r)
+    SelOf<O> out{[](int k, int c) {  // results from A - B rather than A + B
+      const int q = quarterOf<L, Kind>(k);
+      return q == 1 || (q == 2 && c == 1) || (q == 3 && c == 0);
+    }};
+  };
+  const Shape& shape = once<Shape>();
   Reg wr{}, wi{};  // twiddles by position
 
   explicit Layer(const std::uint32_t* stages) {
@@ -483,10 +502,10 @@ struct Layer {
   }
 
   __attribute__((always_inline)) Reg operator()(Reg s) const {
-    const Reg a = low(s);
-    Reg b = high(s);
-    b = blend(b, O::swap(b), turned);
-    const Reg y = blend(O::add(a, b), O::sub(a, b), out);
+    const Reg a = shape.low(s);
+    Reg b = shape.high(s);
+    b = blend(b, O::swap(b), shape.turned);
+    const Reg y = blend(O::add(a, b), O::sub(a, b), shape.out);
     if constexpr (kTwiddled) return O::mul(y, wr, wi);
     return y;
   }
@@ -495,24 +514,30 @@ struct Layer {
 // A radix-4 stage within each register: partner values 2L apart.
 template <class O, std::size_t L>
 struct InStage {
-  PermOf<O> partner{[](int k) { return k ^ (2 * static_cast<int>(L)); }};
-  SelOf<O> second{[](int k, int) { return quarterOf<L, 2>(k) >= 2; }};
+  struct Shape {
+    PermOf<O> partner{[](int k) { return k ^ (2 * static_cast<int>(L)); }};
+    SelOf<O> second{[](int k, int) { return quarterOf<L, 2>(k) >= 2; }};
+  };
+  const Shape& shape = once<Shape>();
   Layer<O, L, 2> layer;
   explicit InStage(const std::uint32_t* stages) : layer(stages) {}
   __attribute__((always_inline)) Reg operator()(Reg x) const {
-    const Reg xs = partner(x);
-    return layer(blend(O::add(x, xs), O::sub(xs, x), second));
+    const Reg xs = shape.partner(x);
+    return layer(blend(O::add(x, xs), O::sub(xs, x), shape.second));
   }
 };
 
 // The closing radix-2 stage of odd orders: neighbours.
 template <class O>
 struct Radix2 {
-  PermOf<O> neighbour{[](int k) { return k ^ 1; }};
-  SelOf<O> odd{[](int k, int) { return (k & 1) != 0; }};
+  struct Shape {
+    PermOf<O> neighbour{[](int k) { return k ^ 1; }};
+    SelOf<O> odd{[](int k, int) { return (k & 1) != 0; }};
+  };
+  const Shape& shape = once<Shape>();
   __attribute__((always_inline)) Reg operator()(Reg x) const {
-    const Reg xs = neighbour(x);
-    return blend(O::add(x, xs), O::sub(xs, x), odd);
+    const Reg xs = shape.neighbour(x);
+    return blend(O::add(x, xs), O::sub(xs, x), shape.odd);
   }
 };
 
@@ -594,7 +619,7 @@ void vectorCore(typename O::T* z, int order, const std::uint32_t* stages) {
 // Imaginary parts negated (saturating for the fast core, as Arith::neg).
 template <class O>
 void vectorConjugate(typename O::T* z, std::size_t n) {
-  const SelOf<O> im([](int, int c) { return c == 1; });
+  const SelOf<O>& im = imaginary<O>();
   const Reg zero{};
   for (std::size_t i = 0; i < n; i += O::C) {
     const Reg x = ld(z + 2 * i);
@@ -654,19 +679,31 @@ KVO_KERNEL_INLINE Reg halfDiff(Reg a, Reg b) {
   return O::plainSub(O::plainSub(O::sra1(a), O::sra1(b)), LaneCmp::both(LaneCmp::clear(b, a), one));
 }
 
-// The forward real-signal recombination on registers for k = 1 .. while a whole register of k and
-// one of M - k stay below and above M/2: the same operations as the scalar loop, value by value.
-// `w` holds w^k as (a, b) pairs, then (-b, a) pairs from M/2 on. Returns the first k left.
+// Complex values first .. first + count - 1 of v stored at p (a last, partial register).
+template <class O>
+KVO_KERNEL_INLINE void storeSome(typename O::T* p, Reg v, std::size_t first, std::size_t count) {
+  alignas(64) unsigned char bytes[kRegBytes];
+  st(bytes, v);
+  std::memcpy(p + 2 * first, bytes + O::kUnit * first, O::kUnit * count);
+}
+
+// The forward real-signal recombination on registers, k = 1 .. M/2 - 1 with M - k read and
+// written reversed: the same operations as the scalar loop, value by value. The last register may
+// reach past M/2; its extra values are computed from neighbours' data but not stored. `w` holds
+// w^k as (a, b) pairs, then (-b, a) pairs from M/2 on. Returns the first k left.
 template <class O>
 std::size_t vectorPost(typename O::T* z, std::size_t m, const std::uint32_t* w) {
   constexpr std::size_t C = O::C;
-  std::size_t k = 1;
-  if (m < 2 * C + 2) return k;
   const std::size_t half = m / 2;
-  const PermOf<O> reverse([](int i) { return static_cast<int>(C) - 1 - i; });
-  const SelOf<O> im([](int, int c) { return c == 1; });
+  std::size_t k = 1;
+  if (m < C) return k;  // a register of k and one of M - k lie within the M + 1 values
+  struct Reverse : PermOf<O> {
+    Reverse() : PermOf<O>([](int i) { return static_cast<int>(C) - 1 - i; }) {}
+  };
+  const PermOf<O>& reverse = once<Reverse>();
+  const SelOf<O>& im = imaginary<O>();
   const Reg zero{};
-  for (; k + C <= half; k += C) {
+  for (; k < half; k += C) {
     typename O::T* lo = z + 2 * k;
     typename O::T* hi = z + 2 * (m - k - (C - 1));
     const Reg p = ld(lo), q = reverse(ld(hi));
@@ -675,10 +712,18 @@ std::size_t vectorPost(typename O::T* z, std::size_t m, const std::uint32_t* w) 
     const Reg r = O::mul(blend(d, s, im), O::twiddles(w + k), O::twiddles(w + half + k));
     const Reg turned = O::swap(r);
     const Reg plus = O::add(e, turned), minus = O::sub(e, turned);
-    st(lo, blend(plus, minus, im));                         // (er + ri, ei - rr)
-    st(hi, reverse(blend(minus, O::sub(zero, plus), im)));  // (er - ri, -(ei + rr))
+    const Reg low = blend(plus, minus, im);                          // (er + ri, ei - rr)
+    const Reg high = reverse(blend(minus, O::sub(zero, plus), im));  // (er - ri, -(ei + rr))
+    const std::size_t count = half - k < C ? half - k : C;
+    if (count == C) {
+      st(lo, low);
+      st(hi, high);
+    } else {
+      storeSome<O>(lo, low, 0, count);
+      storeSome<O>(hi, high, C - count, count);
+    }
   }
-  return k;
+  return half;
 }
 
 }  // namespace
