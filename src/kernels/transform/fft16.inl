@@ -265,6 +265,7 @@ struct FastOps {
   static Reg swap(Reg v) { return swap16(v); }
   // Twiddles of C values: (a, b) pairs or (-b, a) pairs, one 32-bit unit each.
   static Reg twiddles(const std::uint32_t* p) { return ld(p); }
+  static Reg twiddles(Reg units) { return units; }
   static Reg mul(Reg x, Reg wr, Reg wi) {
     const Reg re = KVO_V(srai_epi32)(KVO_V(madd_epi16)(x, wr), 14);
     const Reg im = KVO_V(srai_epi32)(KVO_V(madd_epi16)(x, wi), 14);
@@ -310,6 +311,14 @@ struct IntOps {
     return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 #endif
   }
+  // The same from C units in the low half of a register.
+  static Reg twiddles(Reg units) {
+#if defined(__AVX512BW__)
+    return _mm512_cvtepi16_epi32(_mm512_castsi512_si256(units));
+#else
+    return _mm256_cvtepi16_epi32(_mm256_castsi256_si128(units));
+#endif
+  }
   // 32 x 32 -> 64-bit products of the low halves: re c0 + im c1 for both twiddle pairs; bits
   // 14 .. 45 of each sum are the result.
   static Reg mul(Reg x, Reg wr, Reg wi) {
@@ -331,6 +340,7 @@ struct IntOps {
   static Reg twiddles(const std::uint32_t* p) {
     return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
   }
+  static Reg twiddles(Reg units) { return units; }
   static Reg mul(Reg x, Reg wr, Reg wi) {
     const __m128i low = _mm_set1_epi32(0xFFFF), bias = _mm_set1_epi32(32768);
     const __m128i h = _mm_srai_epi32(x, 16);
@@ -459,6 +469,52 @@ void verticalStage(typename O::T* z, std::size_t n, std::size_t L, const std::ui
   }
 }
 
+// C 32-bit units: t[entry(k)], or `unit` where entry(k) is negative; the pattern is a constant.
+template <int C, class Entry>
+KVO_KERNEL_INLINE Reg pick(const std::uint32_t* t, std::uint32_t unit, Entry entry) {
+#if defined(__AVX512BW__) || defined(__AVX2__)
+  (void)entry;  // the pattern's type says it all
+  struct Pattern {
+    Reg index, mask;
+    Pattern() {
+      alignas(64) std::int32_t idx[kRegBytes / 4] = {}, msk[kRegBytes / 4] = {};
+      const Entry at{};
+      for (int k = 0; k < C; ++k) {
+        idx[k] = at(k) < 0 ? 0 : at(k);
+        msk[k] = at(k) < 0 ? 0 : -1;
+      }
+      index = ld(idx);
+      mask = ld(msk);
+    }
+  };
+  const Pattern& pattern = once<Pattern>();
+  const auto* base = reinterpret_cast<const int*>(t);
+#if defined(__AVX512BW__)
+  if constexpr (C == 16) {
+    return _mm512_mask_i32gather_epi32(_mm512_set1_epi32(static_cast<int>(unit)),
+                                       _mm512_movepi32_mask(pattern.mask), pattern.index, base, 4);
+  } else {  // C = 8: the integer core's 16-bit twiddle pairs, half a register
+    return _mm512_castsi256_si512(_mm256_mask_i32gather_epi32(
+        _mm256_set1_epi32(static_cast<int>(unit)), base, _mm512_castsi512_si256(pattern.index),
+        _mm512_castsi512_si256(pattern.mask), 4));
+  }
+#else
+  if constexpr (C == 8) {
+    return _mm256_mask_i32gather_epi32(_mm256_set1_epi32(static_cast<int>(unit)), base,
+                                       pattern.index, pattern.mask, 4);
+  } else {  // C = 4
+    return _mm256_castsi128_si256(_mm_mask_i32gather_epi32(
+        _mm_set1_epi32(static_cast<int>(unit)), base, _mm256_castsi256_si128(pattern.index),
+        _mm256_castsi256_si128(pattern.mask), 4));
+  }
+#endif
+#else
+  alignas(16) std::uint32_t v[4];
+  for (int k = 0; k < 4; ++k) v[k] = k < C && entry(k) >= 0 ? t[entry(k)] : unit;
+  return ld(v);
+#endif
+}
+
 // Where a value of a register stage of span L sits: its quarter class 0 .. 3 (the twiddle power
 // and the butterfly output it receives) and its index j within the quarter. Kind 0 and 1: the two
 // registers of the pair stage (4L = 2C), holding classes 0, 1 and 2, 3; kind 2: a stage within one
@@ -488,16 +544,14 @@ struct Layer {
 
   explicit Layer(const std::uint32_t* stages) {
     if constexpr (kTwiddled) {
-      alignas(64) std::uint32_t r[O::C], i[O::C];
-      const std::uint32_t* span = stages + 6 * (L - 1);
-      for (int k = 0; k < O::C; ++k) {
+      // Position k takes the entry j = k mod L of its class's power, or 1 for class 0.
+      auto entry = [](int k) {
         const int p = kPower[quarterOf<L, Kind>(k)];
-        const std::size_t j = static_cast<std::size_t>(k) % L;
-        r[k] = p == 0 ? kUnitRe : span[2 * (p - 1) * L + j];
-        i[k] = p == 0 ? kUnitIm : span[2 * (p - 1) * L + L + j];
-      }
-      wr = O::twiddles(r);
-      wi = O::twiddles(i);
+        return p == 0 ? -1 : 2 * (p - 1) * static_cast<int>(L) + k % static_cast<int>(L);
+      };
+      const std::uint32_t* span = stages + 6 * (L - 1);
+      wr = O::twiddles(pick<O::C>(span, kUnitRe, entry));
+      wi = O::twiddles(pick<O::C>(span + L, kUnitIm, entry));
     }
   }
 
@@ -879,30 +933,53 @@ void fft16PermuteK(const U* src, U* dst, int order) {
   // Gathers take 32-bit indices: far beyond any length that fits in memory here.
   if (order >= kBlockBits && order <= 28) {
     const int shift = order - kBlockBits;
-    alignas(64) std::int32_t pattern[kBlock];
-    for (int b = 0; b < kBlock; ++b)
-      pattern[b] = static_cast<std::int32_t>(reverse(b, kBlockBits) << shift);
+    struct Reversed {  // reverse(b) for the positions b of a register
+      alignas(64) std::int32_t b[kBlock];
+      Reversed() {
+        for (int i = 0; i < kBlock; ++i) {
+          int r = 0;
+          for (int bit = 0; bit < kBlockBits; ++bit) r |= ((i >> bit) & 1) << (kBlockBits - 1 - bit);
+          b[i] = r;
+        }
+      }
+    };
+    const std::int32_t* reversed = once<Reversed>().b;
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    const auto pattern = [&] {
+#if defined(__AVX512BW__)
+      if constexpr (sizeof(U) == 4) {
+        return _mm512_sll_epi32(_mm512_load_si512(reversed), count);
+      } else {
+        return _mm256_sll_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(reversed)),
+                                count);
+      }
+#else
+      if constexpr (sizeof(U) == 4) {
+        return _mm256_sll_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(reversed)),
+                                count);
+      } else {
+        return _mm_sll_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(reversed)), count);
+      }
+#endif
+    }();
     for (std::size_t a = 0; a < n / kBlock; ++a) {
       const int r = static_cast<int>(reverse(a, shift));
       U* out = dst + a * kBlock;
 #if defined(__AVX512BW__)
       if constexpr (sizeof(U) == 4) {
-        const __m512i idx = _mm512_add_epi32(_mm512_load_si512(pattern), _mm512_set1_epi32(r));
+        const __m512i idx = _mm512_add_epi32(pattern, _mm512_set1_epi32(r));
         _mm512_storeu_si512(out, _mm512_i32gather_epi32(idx, src, 4));
       } else {
-        const __m256i idx = _mm256_add_epi32(
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(pattern)), _mm256_set1_epi32(r));
+        const __m256i idx = _mm256_add_epi32(pattern, _mm256_set1_epi32(r));
         _mm512_storeu_si512(out, _mm512_i32gather_epi64(idx, src, 8));
       }
 #else
       if constexpr (sizeof(U) == 4) {
-        const __m256i idx = _mm256_add_epi32(
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(pattern)), _mm256_set1_epi32(r));
+        const __m256i idx = _mm256_add_epi32(pattern, _mm256_set1_epi32(r));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
                             _mm256_i32gather_epi32(reinterpret_cast<const int*>(src), idx, 4));
       } else {
-        const __m128i idx = _mm_add_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(pattern)),
-                                          _mm_set1_epi32(r));
+        const __m128i idx = _mm_add_epi32(pattern, _mm_set1_epi32(r));
         _mm256_storeu_si256(
             reinterpret_cast<__m256i*>(out),
             _mm256_i32gather_epi64(reinterpret_cast<const long long*>(src), idx, 8));
