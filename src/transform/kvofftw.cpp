@@ -228,11 +228,10 @@ void finish(std::int16_t* v, std::size_t count, short* dst, int order, int flags
 }
 
 // One complex transform of z (N = 2^order values in natural order) into `out` in natural order;
-// z is left in bit-reversed order.
+// z is left undefined.
 template <class T>
 void complexNatural(T* z, T* out, int order, const Twiddles& tw, bool inverse) {
-  kern::fft16Core(z, order, tw.stages, inverse);
-  kern::fft16Permute(z, out, order);
+  kern::fft16Natural(z, out, order, tw.stages, inverse);
 }
 
 // ---- complex forms ---------------------------------------------------------------------------
@@ -249,11 +248,11 @@ void complexCore(std::int16_t* work, short*, ComplexShort* samps, int order, int
   } else {
     std::memcpy(work, s, 2 * n * sizeof(short));
   }
-  kern::fft16Core(work, order, tw.stages, inverseOf(flags));
   if (flags & KVO_OutBitRev) {
+    kern::fft16Core(work, order, tw.stages, inverseOf(flags));
     std::memcpy(s, work, 2 * n * sizeof(short));
   } else {
-    kern::fft16Permute(work, s, order);
+    complexNatural(work, s, order, tw, inverseOf(flags));
   }
   finish(s, 2 * n, s, order, flags, mode, factor);
 }

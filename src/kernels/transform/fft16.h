@@ -46,6 +46,11 @@ const std::uint32_t* fft16FastStages();
 template <Isa I, class T>
 void fft16CoreK(T* z, int order, const std::uint32_t* stages, bool inverse);
 
+// The same transform with the result in natural order in `out` (not overlapping z); z is left
+// undefined. Some levels fuse the last stages with the reordering.
+template <Isa I, class T>
+void fft16NaturalK(T* z, T* out, int order, const std::uint32_t* stages, bool inverse);
+
 // dst[i] = src[bitreverse(i)] for the N = 2^order units of src (whole complex values: 32 bits for
 // 16-bit components, 64 for 32-bit ones); src and dst do not overlap.
 template <Isa I, class U>
@@ -86,6 +91,10 @@ void fft16FinishFastK(std::int16_t* v, std::size_t n, int s);
 template <class T>
 void fft16Core(T* z, int order, const std::uint32_t* stages, bool inverse) {
   KVO_DISPATCH(fft16CoreK, T)(z, order, stages, inverse);
+}
+template <class T>
+void fft16Natural(T* z, T* out, int order, const std::uint32_t* stages, bool inverse) {
+  KVO_DISPATCH(fft16NaturalK, T)(z, out, order, stages, inverse);
 }
 // The bit-reversal permutation of N = 2^order complex values of T from src into dst.
 template <class T>

@@ -32,6 +32,16 @@ constexpr auto kReversedByte = [] {
   return t;
 }();
 
+// v with its low `bits` bits reversed (bits <= 32).
+std::size_t reverseBits(std::size_t v, int bits) {
+  if (bits == 0) return 0;
+  const std::uint32_t w = static_cast<std::uint32_t>(v);
+  return (std::uint32_t{kReversedByte[w & 255]} << 24 |
+          std::uint32_t{kReversedByte[(w >> 8) & 255]} << 16 |
+          std::uint32_t{kReversedByte[(w >> 16) & 255]} << 8 | kReversedByte[w >> 24]) >>
+         (32 - bits);
+}
+
 template <class T>
 struct Arith;
 
@@ -446,25 +456,38 @@ constexpr std::uint32_t kUnitIm = 0x40000000;  // (0, 16384)
 // Quarter q holds frequency class {0, 2, 1, 3}[q], the power of its twiddle.
 constexpr int kPower[4] = {0, 2, 1, 3};
 
+// A radix-4 butterfly on four registers, one value of each quarter per position, as the scalar
+// stage computes it: x0 .. x3 become y0, y2, y1, y3. `twiddle(y, p)` multiplies y by the twiddles
+// of power p (or leaves it, where they are all 1).
+template <class O, class Twiddle>
+KVO_KERNEL_INLINE void butterfly(Reg& x0, Reg& x1, Reg& x2, Reg& x3, const SelOf<O>& im,
+                                 Twiddle twiddle) {
+  const Reg t0 = O::add(x0, x2), t1 = O::sub(x0, x2);
+  const Reg t2 = O::add(x1, x3), t3 = O::sub(x1, x3);
+  const Reg sw = O::swap(t3);  // (t3i, t3r)
+  const Reg sum = O::add(t1, sw), diff = O::sub(t1, sw);
+  x0 = O::add(t0, t2);
+  x1 = twiddle(O::sub(t0, t2), 2);
+  x2 = twiddle(blend(sum, diff, im), 1);  // t1 - i t3
+  x3 = twiddle(blend(diff, sum, im), 3);  // t1 + i t3
+}
+
 // The stage of span L on whole registers.
 template <class O>
 void verticalStage(typename O::T* z, std::size_t n, std::size_t L, const std::uint32_t* stages) {
   const SelOf<O>& im = imaginary<O>();
-  const std::uint32_t* w1 = stages;
-  const std::uint32_t* w2 = stages + 2 * L;
-  const std::uint32_t* w3 = stages + 4 * L;
   for (std::size_t g = 0; g < n; g += 4 * L) {
     for (std::size_t j = 0; j < L; j += O::C) {
       typename O::T* p = z + 2 * (g + j);
-      const Reg x0 = ld(p), x1 = ld(p + 2 * L), x2 = ld(p + 4 * L), x3 = ld(p + 6 * L);
-      const Reg t0 = O::add(x0, x2), t1 = O::sub(x0, x2);
-      const Reg t2 = O::add(x1, x3), t3 = O::sub(x1, x3);
-      const Reg sw = O::swap(t3);  // (t3i, t3r)
-      const Reg sum = O::add(t1, sw), diff = O::sub(t1, sw);
-      st(p, O::add(t0, t2));
-      st(p + 2 * L, O::mul(O::sub(t0, t2), O::twiddles(w2 + j), O::twiddles(w2 + L + j)));
-      st(p + 4 * L, O::mul(blend(sum, diff, im), O::twiddles(w1 + j), O::twiddles(w1 + L + j)));
-      st(p + 6 * L, O::mul(blend(diff, sum, im), O::twiddles(w3 + j), O::twiddles(w3 + L + j)));
+      Reg x0 = ld(p), x1 = ld(p + 2 * L), x2 = ld(p + 4 * L), x3 = ld(p + 6 * L);
+      butterfly<O>(x0, x1, x2, x3, im, [&](Reg y, int power) {
+        const std::uint32_t* w = stages + 2 * (power - 1) * L + j;
+        return O::mul(y, O::twiddles(w), O::twiddles(w + L));
+      });
+      st(p, x0);
+      st(p + 2 * L, x1);
+      st(p + 4 * L, x2);
+      st(p + 6 * L, x3);
     }
   }
 }
@@ -606,11 +629,11 @@ using InStageOrNone = std::conditional_t<(L >= 1 && 4 * L <= O::C), InStage<O, L
 
 // Every stage of span below C, and the closing radix-2 stage of odd orders, in one pass over
 // pairs of registers. L is the largest such span (0: none).
-template <class O, std::size_t L, bool kRadix2>
+template <class O, std::size_t L, bool kRadix2, bool kPairOnly = false>
 void registerStages(typename O::T* z, std::size_t n, const std::uint32_t* stages) {
   constexpr std::size_t C = O::C;
   constexpr bool kPair = 2 * L == C;
-  constexpr std::size_t kFirst = kPair ? L / 4 : L;
+  constexpr std::size_t kFirst = kPairOnly ? 0 : kPair ? L / 4 : L;
   using Pair0 = std::conditional_t<kPair, Layer<O, L, 0>, NoStage>;
   using Pair1 = std::conditional_t<kPair, Layer<O, L, 1>, NoStage>;
   const Pair0 pair0(stages);
@@ -620,7 +643,7 @@ void registerStages(typename O::T* z, std::size_t n, const std::uint32_t* stages
   const Radix2<O> radix2;
   auto inRegister = [&](Reg x) {
     x = in1(in0(x));
-    if constexpr (kRadix2) x = radix2(x);
+    if constexpr (kRadix2 && !kPairOnly) x = radix2(x);
     return x;
   };
   for (std::size_t i = 0; i < n; i += 2 * C) {
@@ -656,6 +679,90 @@ void registerStages(typename O::T* z, std::size_t n, std::size_t L, const std::u
       registerStages<O, 0, kRadix2>(z, n, stages);
   }
 }
+
+#if defined(__AVX512BW__)
+// The 32-bit lanes of 16 registers transposed: r[b] lane k = old r[k] lane b.
+KVO_KERNEL_INLINE void transpose16(__m512i* r) {
+  __m512i t[16];
+  for (int i = 0; i < 16; i += 2) {
+    t[i] = _mm512_unpacklo_epi32(r[i], r[i + 1]);
+    t[i + 1] = _mm512_unpackhi_epi32(r[i], r[i + 1]);
+  }
+  for (int i = 0; i < 16; i += 4) {  // r[i + m]: column m of each 128-bit lane, rows i .. i + 3
+    r[i] = _mm512_unpacklo_epi64(t[i], t[i + 2]);
+    r[i + 1] = _mm512_unpackhi_epi64(t[i], t[i + 2]);
+    r[i + 2] = _mm512_unpacklo_epi64(t[i + 1], t[i + 3]);
+    r[i + 3] = _mm512_unpackhi_epi64(t[i + 1], t[i + 3]);
+  }
+  for (int m = 0; m < 4; ++m) {
+    const __m512i a0 = _mm512_shuffle_i32x4(r[m], r[4 + m], 0x44);
+    const __m512i a1 = _mm512_shuffle_i32x4(r[m], r[4 + m], 0xEE);
+    const __m512i b0 = _mm512_shuffle_i32x4(r[8 + m], r[12 + m], 0x44);
+    const __m512i b1 = _mm512_shuffle_i32x4(r[8 + m], r[12 + m], 0xEE);
+    t[m] = _mm512_shuffle_i32x4(a0, b0, 0x88);
+    t[4 + m] = _mm512_shuffle_i32x4(a0, b0, 0xDD);
+    t[8 + m] = _mm512_shuffle_i32x4(a1, b1, 0x88);
+    t[12 + m] = _mm512_shuffle_i32x4(a1, b1, 0xDD);
+  }
+  for (int i = 0; i < 16; ++i) r[i] = t[i];
+}
+
+constexpr int reverse4(int b) {
+  return ((b & 1) << 3) | ((b & 2) << 1) | ((b & 4) >> 1) | ((b & 8) >> 3);
+}
+
+// The fast core's stages of span below 16 (4 and 1 for even orders; 2 and the radix-2 stage for
+// odd ones, after the pass of span 8) fused with the bit reversal, for N >= 256: the 16 registers
+// with i = 16 (2^(order-8) c + d) + b, fixed d, loaded in the order reverse(c) and transposed, hold
+// the values of position b of each block in register b, so the stages run on whole registers with
+// one twiddle per register; and register b is then a whole register of the result, at
+// 2^(order-4) reverse(b) + 16 reverse(d).
+void fastTail(const std::int16_t* z, std::int16_t* out, int order, const std::uint32_t* stages,
+              std::size_t (*reverse)(std::size_t, int)) {
+  using O = FastOps;
+  const SelOf<O>& im = imaginary<O>();
+  const bool odd = order & 1;
+  const std::size_t L = odd ? 2 : 4;  // the tail's radix-4 span
+  const std::uint32_t* span = stages + 6 * (L - 1);
+  // Twiddles of power p and index j as whole registers.
+  __m512i w[3][4][2];
+  for (int p = 1; p <= 3; ++p) {
+    for (std::size_t j = 0; j < L; ++j) {
+      w[p - 1][j][0] = _mm512_set1_epi32(static_cast<int>(span[2 * (p - 1) * L + j]));
+      w[p - 1][j][1] = _mm512_set1_epi32(static_cast<int>(span[2 * (p - 1) * L + L + j]));
+    }
+  }
+  const std::size_t rows = std::size_t{1} << (order - 8), stride = std::size_t{1} << (order - 4);
+  for (std::size_t d = 0; d < rows; ++d) {
+    __m512i r[16];
+    for (int k = 0; k < 16; ++k) r[k] = _mm512_loadu_si512(z + 32 * (reverse4(k) * rows + d));
+    transpose16(r);
+    auto none = [](Reg y, int) { return y; };
+    for (std::size_t g = 0; g < 16; g += 4 * L) {  // the radix-4 stage of span L
+      for (std::size_t j = 0; j < L; ++j) {
+        __m512i* x = r + g + j;
+        if (j == 0) {
+          butterfly<O>(x[0], x[L], x[2 * L], x[3 * L], im, none);
+        } else {
+          butterfly<O>(x[0], x[L], x[2 * L], x[3 * L], im,
+                       [&](Reg y, int p) { return O::mul(y, w[p - 1][j][0], w[p - 1][j][1]); });
+        }
+      }
+    }
+    if (odd) {  // radix 2 on neighbours
+      for (int b = 0; b < 16; b += 2) {
+        const __m512i a = r[b];
+        r[b] = O::add(a, r[b + 1]);
+        r[b + 1] = O::sub(a, r[b + 1]);
+      }
+    } else {  // span 1: no twiddles
+      for (int g = 0; g < 16; g += 4) butterfly<O>(r[g], r[g + 1], r[g + 2], r[g + 3], im, none);
+    }
+    std::int16_t* base = out + 32 * reverse(d, order - 8);
+    for (int b = 0; b < 16; ++b) _mm512_storeu_si512(base + 2 * stride * reverse4(b), r[b]);
+  }
+}
+#endif
 
 // Natural order in, bit-reversed order out, for N >= 2C.
 template <class O>
@@ -905,17 +1012,32 @@ void transposeReverse(const U* src, U* dst, int order, Reverse reverse) {
 }
 #endif
 
+template <Isa I, class T>
+void fft16NaturalK(T* z, T* out, int order, const std::uint32_t* stages, bool inverse) {
+  using U = std::conditional_t<sizeof(T) == 2, std::uint32_t, std::uint64_t>;
+#if defined(__AVX512BW__)
+  if constexpr (sizeof(T) == 2) {
+    if (order >= 8) {
+      using O = FastOps;
+      const std::size_t n = std::size_t{1} << order;
+      if (inverse) vectorConjugate<O>(z, n);
+      std::size_t span = n / 4;
+      for (; span >= O::C; span /= 4) verticalStage<O>(z, n, span, stages + 6 * (span - 1));
+      if (order & 1) registerStages<O, 8, false, true>(z, n, stages);
+      fastTail(z, out, order, stages, reverseBits);
+      if (inverse) vectorConjugate<O>(out, n);
+      return;
+    }
+  }
+#endif
+  fft16CoreK<I, T>(z, order, stages, inverse);
+  fft16PermuteK<I, U>(reinterpret_cast<const U*>(z), reinterpret_cast<U*>(out), order);
+}
+
 template <Isa I, class U>
 void fft16PermuteK(const U* src, U* dst, int order) {
   const std::size_t n = std::size_t{1} << order;
-  auto reverse = [](std::size_t v, int bits) -> std::size_t {
-    if (bits == 0) return 0;
-    const std::uint32_t w = static_cast<std::uint32_t>(v);
-    return (std::uint32_t{kReversedByte[w & 255]} << 24 |
-            std::uint32_t{kReversedByte[(w >> 8) & 255]} << 16 |
-            std::uint32_t{kReversedByte[(w >> 16) & 255]} << 8 | kReversedByte[w >> 24]) >>
-           (32 - bits);
-  };
+  const auto reverse = reverseBits;
   // Position B a + b (B values per register) reads 2^(order - log B) reverse(b) + reverse(a): one
   // reversal per register, the rest a fixed pattern.
   constexpr int kBlock = kRegBytes / static_cast<int>(sizeof(U));
@@ -938,7 +1060,8 @@ void fft16PermuteK(const U* src, U* dst, int order) {
       Reversed() {
         for (int i = 0; i < kBlock; ++i) {
           int r = 0;
-          for (int bit = 0; bit < kBlockBits; ++bit) r |= ((i >> bit) & 1) << (kBlockBits - 1 - bit);
+          for (int bit = 0; bit < kBlockBits; ++bit)
+            r |= ((i >> bit) & 1) << (kBlockBits - 1 - bit);
           b[i] = r;
         }
       }
@@ -1089,6 +1212,7 @@ void fft16FinishFastK(std::int16_t* v, std::size_t n, int s) {
 
 #define KVO_INSTANTIATE_FFT16(T)                                                                \
   template void fft16CoreK<KVO_ISA, T>(T*, int, const std::uint32_t*, bool);                    \
+  template void fft16NaturalK<KVO_ISA, T>(T*, T*, int, const std::uint32_t*, bool);             \
   template void fft16PostK<KVO_ISA, T>(T*, std::size_t, const std::int16_t*, std::size_t,       \
                                        const std::uint32_t*, bool);                             \
   template void fft16PreK<KVO_ISA, T>(T*, std::size_t, const std::int16_t*, std::size_t, bool); \
