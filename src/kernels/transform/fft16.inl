@@ -843,9 +843,24 @@ KVO_KERNEL_INLINE Reg halfDiff(Reg a, Reg b) {
 // Complex values first .. first + count - 1 of v stored at p (a last, partial register).
 template <class O>
 KVO_KERNEL_INLINE void storeSome(typename O::T* p, Reg v, std::size_t first, std::size_t count) {
-  alignas(64) unsigned char bytes[kRegBytes];
+  const unsigned bits = ((1u << count) - 1) << first;
+#if defined(__AVX512BW__)
+  if constexpr (O::kUnit == 4) {
+    _mm512_mask_storeu_epi32(p, static_cast<__mmask16>(bits), v);
+  } else {
+    _mm512_mask_storeu_epi64(p, static_cast<__mmask8>(bits), v);
+  }
+#elif defined(__AVX2__)
+  alignas(32) std::int32_t mask[8];
+  for (int e = 0; e < 8; ++e) mask[e] = (bits >> (e / (O::kUnit / 4))) & 1 ? -1 : 0;
+  _mm256_maskstore_epi32(reinterpret_cast<int*>(p),
+                         _mm256_load_si256(reinterpret_cast<const __m256i*>(mask)), v);
+#else
+  (void)bits;
+  alignas(16) unsigned char bytes[kRegBytes];
   st(bytes, v);
   std::memcpy(p + 2 * first, bytes + O::kUnit * first, O::kUnit * count);
+#endif
 }
 
 // The forward real-signal recombination on registers, k = 1 .. M/2 - 1 with M - k read and
