@@ -236,9 +236,10 @@ void complexNatural(T* z, T* out, int order, const Twiddles& tw, bool inverse) {
 
 // ---- complex forms ---------------------------------------------------------------------------
 
-// The fast core transforms a copy of the caller's data (put into natural order on the way) and
-// permutes it back; the integer core widens into `work` and permutes the 16-bit results from
-// `tmp`. Each permutation moves the data once between two buffers.
+// The fast core transforms a copy of the caller's data (put into natural order on the way) back
+// into the caller's array; the integer core widens into `work` and transforms into `out`, from
+// where the final shift writes the caller's array. Each reordering moves the data once between
+// two buffers.
 void complexCore(std::int16_t* work, short*, ComplexShort* samps, int order, int flags, int mode,
                  int* factor, const Twiddles& tw) {
   const std::size_t n = points(order);
@@ -257,22 +258,23 @@ void complexCore(std::int16_t* work, short*, ComplexShort* samps, int order, int
   finish(s, 2 * n, s, order, flags, mode, factor);
 }
 
-void complexCore(std::int32_t* work, short* tmp, ComplexShort* samps, int order, int flags,
+void complexCore(std::int32_t* work, std::int32_t* out, ComplexShort* samps, int order, int flags,
                  int mode, int* factor, const Twiddles& tw) {
   const std::size_t n = points(order);
   short* s = values(samps);
   if (flags & KVO_InBitRev) {
+    auto* tmp = reinterpret_cast<short*>(out);  // free until the transform writes it
     kern::fft16Permute(s, tmp, order);
     widen(tmp, work, 2 * n);
   } else {
     widen(s, work, 2 * n);
   }
-  kern::fft16Core(work, order, tw.stages, inverseOf(flags));
   if (flags & KVO_OutBitRev) {
+    kern::fft16Core(work, order, tw.stages, inverseOf(flags));
     finish(work, 2 * n, s, order, flags, mode, factor);
   } else {
-    finish(work, 2 * n, tmp, order, flags, mode, factor);
-    kern::fft16Permute(tmp, s, order);
+    complexNatural(work, out, order, tw, inverseOf(flags));
+    finish(out, 2 * n, s, order, flags, mode, factor);
   }
 }
 
@@ -309,9 +311,8 @@ void complexFft(const Site& site, ComplexShort* samps, int order, int flags, int
   }
   Twiddles tw;
   void* work = nullptr;
-  // Core values, then (integer core) the 16-bit results.
-  const std::uint64_t elem =
-      core == Core::Fast ? sizeof(ComplexShort) : sizeof(ComplexInt) + sizeof(ComplexShort);
+  // Core values, then (integer core) the transform's values in natural order.
+  const std::uint64_t elem = core == Core::Fast ? sizeof(ComplexShort) : 2 * sizeof(ComplexInt);
   if (!obtain(site, [&] {
         tw = twiddlesOf(core, order);
         work = scratchBytes(1, 1, wide(n) * elem);
@@ -324,7 +325,7 @@ void complexFft(const Site& site, ComplexShort* samps, int order, int flags, int
     complexCore(static_cast<std::int16_t*>(work), nullptr, samps, order, flags, mode, factor, tw);
   } else {
     auto* w = static_cast<std::int32_t*>(work);
-    complexCore(w, reinterpret_cast<short*>(w + 2 * n), samps, order, flags, mode, factor, tw);
+    complexCore(w, w + 2 * n, samps, order, flags, mode, factor, tw);
   }
 }
 

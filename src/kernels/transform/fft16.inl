@@ -329,14 +329,13 @@ struct IntOps {
     return _mm256_cvtepi16_epi32(_mm256_castsi256_si128(units));
 #endif
   }
-  // 32 x 32 -> 64-bit products of the low halves: re c0 + im c1 for both twiddle pairs; bits
-  // 14 .. 45 of each sum are the result.
+  // 32 x 32 -> 64-bit products of the low halves: re a + im b and re (-b) + im a from the pairs
+  // (a, b) and (-b, a); bits 14 .. 45 of each sum are the result.
   static Reg mul(Reg x, Reg wr, Reg wi) {
     const Reg xi = KVO_V(srli_epi64)(x, 32);
     const Reg re =
         KVO_V(add_epi64)(KVO_V(mul_epi32)(x, wr), KVO_V(mul_epi32)(xi, KVO_V(srli_epi64)(wr, 32)));
-    const Reg im =
-        KVO_V(add_epi64)(KVO_V(mul_epi32)(x, wi), KVO_V(mul_epi32)(xi, KVO_V(srli_epi64)(wi, 32)));
+    const Reg im = KVO_V(add_epi64)(KVO_V(mul_epi32)(x, wi), KVO_V(mul_epi32)(xi, wr));
 #if defined(__AVX512BW__)
     return _mm512_mask_blend_epi32(0xAAAA, _mm512_srli_epi64(re, 14), _mm512_slli_epi64(im, 18));
 #else
@@ -711,15 +710,45 @@ constexpr int reverse4(int b) {
   return ((b & 1) << 3) | ((b & 2) << 1) | ((b & 4) >> 1) | ((b & 8) >> 3);
 }
 
-// The fast core's stages of span below 16 (4 and 1 for even orders; 2 and the radix-2 stage for
-// odd ones, after the pass of span 8) fused with the bit reversal, for N >= 256: the 16 registers
-// with i = 16 (2^(order-8) c + d) + b, fixed d, loaded in the order reverse(c) and transposed, hold
-// the values of position b of each block in register b, so the stages run on whole registers with
-// one twiddle per register; and register b is then a whole register of the result, at
-// 2^(order-4) reverse(b) + 16 reverse(d).
-void fastTail(const std::int16_t* z, std::int16_t* out, int order, const std::uint32_t* stages,
-              std::size_t (*reverse)(std::size_t, int)) {
-  using O = FastOps;
+// The 64-bit lanes of 8 registers transposed: r[b] lane k = old r[k] lane b.
+KVO_KERNEL_INLINE void transpose8(__m512i* r) {
+  __m512i t[8];
+  for (int i = 0; i < 8; i += 2) {  // per 128-bit lane L: rows i, i + 1 of column 2L (+ 1)
+    t[i] = _mm512_unpacklo_epi64(r[i], r[i + 1]);
+    t[i + 1] = _mm512_unpackhi_epi64(r[i], r[i + 1]);
+  }
+  for (int e = 0; e < 2; ++e) {
+    const __m512i a0 = _mm512_shuffle_i64x2(t[e], t[2 + e], 0x44);
+    const __m512i a1 = _mm512_shuffle_i64x2(t[e], t[2 + e], 0xEE);
+    const __m512i b0 = _mm512_shuffle_i64x2(t[4 + e], t[6 + e], 0x44);
+    const __m512i b1 = _mm512_shuffle_i64x2(t[4 + e], t[6 + e], 0xEE);
+    r[e] = _mm512_shuffle_i64x2(a0, b0, 0x88);
+    r[2 + e] = _mm512_shuffle_i64x2(a0, b0, 0xDD);
+    r[4 + e] = _mm512_shuffle_i64x2(a1, b1, 0x88);
+    r[6 + e] = _mm512_shuffle_i64x2(a1, b1, 0xDD);
+  }
+}
+
+// A twiddle pair (two 16-bit values in a 32-bit unit) in every complex value of a register.
+KVO_KERNEL_INLINE __m512i splat(FastOps, std::uint32_t pair) {
+  return _mm512_set1_epi32(static_cast<int>(pair));
+}
+KVO_KERNEL_INLINE __m512i splat(IntOps, std::uint32_t pair) {  // widened to 32-bit values
+  const auto lo = static_cast<std::uint32_t>(static_cast<std::int16_t>(pair & 0xFFFF));
+  const auto hi = static_cast<std::uint32_t>(static_cast<std::int16_t>(pair >> 16));
+  return _mm512_set1_epi64(static_cast<long long>(std::uint64_t{hi} << 32 | lo));
+}
+
+// The stages of span below 16 (4 and 1 for even orders; 2 and the radix-2 stage for odd ones)
+// fused with the bit reversal. Blocks of 16 values (16 / C registers), C blocks at a time: with
+// i = 16 (2^(order-4-c) c + d) + b (2^c = C), the blocks of one d loaded in the order reverse(c)
+// and transposed hold position b of each block in register b, so the stages run on whole
+// registers with one twiddle per register; and register b is then a whole register of the
+// result, at 2^(order-4) reverse(b) + C reverse(d). N >= 16 C.
+template <class O>
+void transposedTail(const typename O::T* z, typename O::T* out, int order,
+                    const std::uint32_t* stages) {
+  constexpr int C = O::C, kBits = C == 16 ? 4 : 3, kPer = 16 / C;
   const SelOf<O>& im = imaginary<O>();
   const bool odd = order & 1;
   const std::size_t L = odd ? 2 : 4;  // the tail's radix-4 span
@@ -728,16 +757,25 @@ void fastTail(const std::int16_t* z, std::int16_t* out, int order, const std::ui
   __m512i w[3][4][2];
   for (int p = 1; p <= 3; ++p) {
     for (std::size_t j = 0; j < L; ++j) {
-      w[p - 1][j][0] = _mm512_set1_epi32(static_cast<int>(span[2 * (p - 1) * L + j]));
-      w[p - 1][j][1] = _mm512_set1_epi32(static_cast<int>(span[2 * (p - 1) * L + L + j]));
+      w[p - 1][j][0] = splat(O{}, span[2 * (p - 1) * L + j]);
+      w[p - 1][j][1] = splat(O{}, span[2 * (p - 1) * L + L + j]);
     }
   }
-  const std::size_t rows = std::size_t{1} << (order - 8), stride = std::size_t{1} << (order - 4);
+  const int rowBits = order - 4 - kBits;
+  const std::size_t rows = std::size_t{1} << rowBits, stride = std::size_t{1} << (order - 4);
+  auto none = [](Reg y, int) { return y; };
   for (std::size_t d = 0; d < rows; ++d) {
     __m512i r[16];
-    for (int k = 0; k < 16; ++k) r[k] = _mm512_loadu_si512(z + 32 * (reverse4(k) * rows + d));
-    transpose16(r);
-    auto none = [](Reg y, int) { return y; };
+    for (int k = 0; k < C; ++k) {
+      const typename O::T* block = z + 32 * (reverseBits(k, kBits) * rows + d);
+      for (int h = 0; h < kPer; ++h) r[h * C + k] = ld(block + 2 * C * h);
+    }
+    if constexpr (C == 16) {
+      transpose16(r);
+    } else {
+      transpose8(r);
+      transpose8(r + 8);
+    }
     for (std::size_t g = 0; g < 16; g += 4 * L) {  // the radix-4 stage of span L
       for (std::size_t j = 0; j < L; ++j) {
         __m512i* x = r + g + j;
@@ -758,8 +796,8 @@ void fastTail(const std::int16_t* z, std::int16_t* out, int order, const std::ui
     } else {  // span 1: no twiddles
       for (int g = 0; g < 16; g += 4) butterfly<O>(r[g], r[g + 1], r[g + 2], r[g + 3], im, none);
     }
-    std::int16_t* base = out + 32 * reverse(d, order - 8);
-    for (int b = 0; b < 16; ++b) _mm512_storeu_si512(base + 2 * stride * reverse4(b), r[b]);
+    typename O::T* base = out + 2 * C * reverseBits(d, rowBits);
+    for (int b = 0; b < 16; ++b) st(base + 2 * stride * reverse4(b), r[b]);
   }
 }
 #endif
@@ -1031,18 +1069,18 @@ template <Isa I, class T>
 void fft16NaturalK(T* z, T* out, int order, const std::uint32_t* stages, bool inverse) {
   using U = std::conditional_t<sizeof(T) == 2, std::uint32_t, std::uint64_t>;
 #if defined(__AVX512BW__)
-  if constexpr (sizeof(T) == 2) {
-    if (order >= 8) {
-      using O = FastOps;
-      const std::size_t n = std::size_t{1} << order;
-      if (inverse) vectorConjugate<O>(z, n);
-      std::size_t span = n / 4;
-      for (; span >= O::C; span /= 4) verticalStage<O>(z, n, span, stages + 6 * (span - 1));
-      if (order & 1) registerStages<O, 8, false, true>(z, n, stages);
-      fastTail(z, out, order, stages, reverseBits);
-      if (inverse) vectorConjugate<O>(out, n);
-      return;
+  using O = OpsOf<T>;
+  if (order >= (O::C == 16 ? 8 : 7)) {
+    const std::size_t n = std::size_t{1} << order;
+    if (inverse) vectorConjugate<O>(z, n);
+    std::size_t span = n / 4;
+    for (; span >= O::C; span /= 4) verticalStage<O>(z, n, span, stages + 6 * (span - 1));
+    if constexpr (O::C == 16) {  // odd orders: span 8 before the tail
+      if (span == 8) registerStages<O, 8, false, true>(z, n, stages);
     }
+    transposedTail<O>(z, out, order, stages);
+    if (inverse) vectorConjugate<O>(out, n);
+    return;
   }
 #endif
   fft16CoreK<I, T>(z, order, stages, inverse);
