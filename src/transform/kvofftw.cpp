@@ -167,15 +167,20 @@ struct Note {
 };
 
 // The twiddles of a core for transforms of `order`: the IntFftTwdTable of the order for the
-// integer core, the built-in table with its stride for the fast core.
+// integer core, the built-in table with its stride for the fast core; and the same twiddles
+// arranged by stage for the transform kernel.
 struct Twiddles {
   const std::int16_t* table = nullptr;
   std::size_t stride = 1;
+  const std::uint32_t* stages = nullptr;
 };
 
 Twiddles twiddlesOf(Core core, int order) {
-  if (core == Core::Fast) return {kern::fft16FastTable(), points(kFastMaxOrder - order)};
-  return {tables::intFftTwd(order), 1};
+  if (core == Core::Fast) {
+    return {kern::fft16FastTable(), points(kFastMaxOrder - order), kern::fft16FastStages()};
+  }
+  const std::int16_t* table = tables::intFftTwd(order);
+  return {table, 1, table != nullptr ? tables::intFftStages(table, order) : nullptr};
 }
 
 // ---- float core conversions ------------------------------------------------------------------
@@ -200,8 +205,11 @@ void floatsToShorts(const float* src, short* dst, std::size_t n, int mode, int* 
 // 16-bit values into the core's element type: v * 64 for the integer core.
 template <class T>
 void widen(const short* src, T* dst, std::size_t n) {
-  constexpr int kScale = sizeof(T) == 4 ? 64 : 1;
-  for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<T>(src[i] * kScale);
+  if constexpr (sizeof(T) == 4) {
+    kern::fft16Widen(src, dst, n);
+  } else {
+    std::memmove(dst, src, n * sizeof(short));
+  }
 }
 
 // The final shift and the conversion to 16 bits of `count` core values into dst.
@@ -219,24 +227,55 @@ void finish(std::int16_t* v, std::size_t count, short* dst, int order, int flags
   if (v != dst) std::memcpy(dst, v, count * sizeof(short));
 }
 
-// One complex transform of z (N = 2^order values) in natural order in and out.
+// One complex transform of z (N = 2^order values in natural order) into `out` in natural order;
+// z is left undefined.
 template <class T>
-void complexNatural(T* z, int order, const Twiddles& tw, bool inverse) {
-  kern::fft16Core(z, order, tw.table, tw.stride, inverse);
-  kern::fft16BitRev(z, order);
+void complexNatural(T* z, T* out, int order, const Twiddles& tw, bool inverse) {
+  kern::fft16Natural(z, out, order, tw.stages, inverse);
 }
 
 // ---- complex forms ---------------------------------------------------------------------------
 
-template <class T>
-void complexCore(T* z, ComplexShort* samps, int order, int flags, int mode, int* factor,
-                 const Twiddles& tw) {
+// The fast core transforms a copy of the caller's data (put into natural order on the way) back
+// into the caller's array; the integer core widens into `work` and transforms into `out`, from
+// where the final shift writes the caller's array. Each reordering moves the data once between
+// two buffers.
+void complexCore(std::int16_t* work, short*, ComplexShort* samps, int order, int flags, int mode,
+                 int* factor, const Twiddles& tw) {
   const std::size_t n = points(order);
-  if (static_cast<void*>(z) != static_cast<void*>(samps)) widen(values(samps), z, 2 * n);
-  if (flags & KVO_InBitRev) kern::fft16BitRev(z, order);
-  kern::fft16Core(z, order, tw.table, tw.stride, inverseOf(flags));
-  if (!(flags & KVO_OutBitRev)) kern::fft16BitRev(z, order);
-  finish(z, 2 * n, values(samps), order, flags, mode, factor);
+  short* s = values(samps);
+  if (flags & KVO_InBitRev) {
+    kern::fft16Permute(s, work, order);
+  } else {
+    std::memcpy(work, s, 2 * n * sizeof(short));
+  }
+  if (flags & KVO_OutBitRev) {
+    kern::fft16Core(work, order, tw.stages, inverseOf(flags));
+    std::memcpy(s, work, 2 * n * sizeof(short));
+  } else {
+    complexNatural(work, s, order, tw, inverseOf(flags));
+  }
+  finish(s, 2 * n, s, order, flags, mode, factor);
+}
+
+void complexCore(std::int32_t* work, std::int32_t* out, ComplexShort* samps, int order, int flags,
+                 int mode, int* factor, const Twiddles& tw) {
+  const std::size_t n = points(order);
+  short* s = values(samps);
+  if (flags & KVO_InBitRev) {
+    auto* tmp = reinterpret_cast<short*>(out);  // free until the transform writes it
+    kern::fft16Permute(s, tmp, order);
+    widen(tmp, work, 2 * n);
+  } else {
+    widen(s, work, 2 * n);
+  }
+  if (flags & KVO_OutBitRev) {
+    kern::fft16Core(work, order, tw.stages, inverseOf(flags));
+    finish(work, 2 * n, s, order, flags, mode, factor);
+  } else {
+    complexNatural(work, out, order, tw, inverseOf(flags));
+    finish(out, 2 * n, s, order, flags, mode, factor);
+  }
 }
 
 void complexFft(const Site& site, ComplexShort* samps, int order, int flags, int mode,
@@ -271,20 +310,22 @@ void complexFft(const Site& site, ComplexShort* samps, int order, int flags, int
     return;
   }
   Twiddles tw;
-  std::int32_t* work = nullptr;
+  void* work = nullptr;
+  // Core values, then (integer core) the transform's values in natural order.
+  const std::uint64_t elem = core == Core::Fast ? sizeof(ComplexShort) : 2 * sizeof(ComplexInt);
   if (!obtain(site, [&] {
         tw = twiddlesOf(core, order);
-        if (core == Core::Fast) return true;
-        work = static_cast<std::int32_t*>(scratchBytes(1, 1, wide(n) * sizeof(ComplexInt)));
+        work = scratchBytes(1, 1, wide(n) * elem);
         return tw.table != nullptr && work != nullptr;
       })) {
     return;
   }
   if (flags & KVO_Init) return;
   if (core == Core::Fast) {
-    complexCore(values(samps), samps, order, flags, mode, factor, tw);
+    complexCore(static_cast<std::int16_t*>(work), nullptr, samps, order, flags, mode, factor, tw);
   } else {
-    complexCore(work, samps, order, flags, mode, factor, tw);
+    auto* w = static_cast<std::int32_t*>(work);
+    complexCore(w, w + 2 * n, samps, order, flags, mode, factor, tw);
   }
 }
 
@@ -358,33 +399,41 @@ void realOrderOne(const RealCall& c) {
   }
 }
 
-// Integer and fast cores. `work` holds the core values, `tmp` the 16-bit joined result.
+// Integer and fast cores. `work` holds the core values, `z` the complex transform's values before
+// they are put into natural order, `tmp` the 16-bit joined result.
 template <class T>
-void realCore(const RealCall& c, T* work, short* tmp, const Twiddles& half, const Twiddles& full) {
+void realCore(const RealCall& c, T* work, T* z, short* tmp, const Twiddles& half,
+              const Twiddles& full) {
   const std::size_t n = c.n(), m = n / 2;
   const bool inverse = inverseOf(c.flags);
   switch (c.kind) {
     case kRealToSpec:
-      widen(c.in[0], work, n);
-      complexNatural(work, c.order - 1, half, inverse);
-      kern::fft16Post(work, m, full.table, full.stride, inverse);
-      finish(work, n + 2, tmp, c.order, c.flags, c.mode, c.factor);
-      storeSpectrum(tmp, c.format, n, c.out[0]);
+      widen(c.in[0], z, n);
+      complexNatural(z, work, c.order - 1, half, inverse);
+      kern::fft16Post(work, m, full.table, full.stride, full.stages, inverse);
+      if constexpr (sizeof(T) == 2) {  // the fast core's final shift stays in place
+        finish(work, n + 2, work, c.order, c.flags, c.mode, c.factor);
+        storeSpectrum(work, c.format, n, c.out[0]);
+      } else {
+        finish(work, n + 2, tmp, c.order, c.flags, c.mode, c.factor);
+        storeSpectrum(tmp, c.format, n, c.out[0]);
+      }
       return;
     case kSpecToReal:
       loadSpectrum(c.in[0], c.format, n, work);
       kern::fft16Pre(work, m, full.table, full.stride, inverse);
-      complexNatural(work, c.order - 1, half, inverse);
-      finish(work, n, c.out[0], c.order, c.flags, c.mode, c.factor);
+      complexNatural(work, z, c.order - 1, half, inverse);
+      finish(z, n, c.out[0], c.order, c.flags, c.mode, c.factor);
       return;
     case kReal2: {
       T* x = work + 2 * n;
       T* y = x + n + 2;
+      constexpr int kScale = sizeof(T) == 4 ? 64 : 1;  // the integer core's input scaling
       for (std::size_t i = 0; i < n; ++i) {
-        widen(c.in[0] + i, work + 2 * i, 1);
-        widen(c.in[1] + i, work + 2 * i + 1, 1);
+        z[2 * i] = static_cast<T>(c.in[0][i] * kScale);
+        z[2 * i + 1] = static_cast<T>(c.in[1][i] * kScale);
       }
-      complexNatural(work, c.order, full, inverse);
+      complexNatural(z, work, c.order, full, inverse);
       kern::fft16Split(work, x, y, n);
       finish(x, 2 * n + 4, tmp, c.order, c.flags, c.mode, c.factor);
       std::memcpy(c.out[0], tmp, (n + 2) * sizeof(short));
@@ -396,8 +445,8 @@ void realCore(const RealCall& c, T* work, short* tmp, const Twiddles& half, cons
       T* y = x + n + 2;
       widen(c.in[0], x, n + 2);
       widen(c.in[1], y, n + 2);
-      kern::fft16Merge(x, y, work, n);
-      complexNatural(work, c.order, full, inverse);
+      kern::fft16Merge(x, y, z, n);
+      complexNatural(z, work, c.order, full, inverse);
       finish(work, 2 * n, tmp, c.order, c.flags, c.mode, c.factor);
       for (std::size_t i = 0; i < n; ++i) {
         c.out[0][i] = tmp[2 * i];
@@ -472,25 +521,28 @@ void realForm(const Site& site, RealCall c, FormatCheck formatCheck,
   }
   const std::size_t elem = core == Core::Fast ? sizeof(short) : sizeof(std::int32_t);
   // Core values: N complex plus two CCS spectra for the two-signal forms, N/2 + 1 complex
-  // otherwise; then the 16-bit joined result.
+  // otherwise; the complex transform's N or N/2 values; then the 16-bit joined result.
   const std::uint64_t values = c.two() ? 4 * wide(n) + 4 : wide(n) + 2;
+  const std::uint64_t zValues = c.two() ? 2 * wide(n) : wide(n);
   Twiddles half, full;
   void* work = nullptr;
   if (!obtain(site, [&] {
         full = twiddlesOf(core, c.order);
         half = twiddlesOf(core, c.order - 1);
-        work = scratchBytes(1, 1, values * elem + (2 * wide(n) + 4) * sizeof(short));
+        work = scratchBytes(1, 1, (values + zValues) * elem + (2 * wide(n) + 4) * sizeof(short));
         return full.table != nullptr && half.table != nullptr && work != nullptr;
       })) {
     return;
   }
   if (c.flags & KVO_Init) return;
+  const auto zAt = static_cast<std::size_t>(values),
+             tmpAt = static_cast<std::size_t>(values + zValues);
   if (core == Core::Fast) {
     auto* w = static_cast<std::int16_t*>(work);
-    realCore(c, w, w + static_cast<std::size_t>(values), half, full);
+    realCore(c, w, w + zAt, w + tmpAt, half, full);
   } else {
     auto* w = static_cast<std::int32_t*>(work);
-    realCore(c, w, reinterpret_cast<short*>(w + static_cast<std::size_t>(values)), half, full);
+    realCore(c, w, w + zAt, reinterpret_cast<short*>(w + tmpAt), half, full);
   }
 }
 

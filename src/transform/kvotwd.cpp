@@ -12,6 +12,7 @@
 #include "frame/check.h"
 #include "frame/context.h"
 #include "kernels/transform/fft.h"
+#include "kernels/transform/fft16.h"
 #include "kvo.h"
 #include "transform/tables.h"
 
@@ -221,13 +222,30 @@ C* realFft(int order) {
   return cached<C>(ctx().realFftTable[kPrec<C>][order], [&] { return makeRealFft<C>(order); });
 }
 
+// Behind the stated entries of an IntFftTwdTable, from the next 64-byte boundary on: the same
+// twiddles arranged by stage for the vector kernels (kernels/transform/fft16.h).
+uint64_t intStagesOffsetBytes(int order) {
+  return ((uint64_t{4} << order) * sizeof(int16_t) + 63) & ~uint64_t{63};
+}
+
 std::int16_t* intFftTwd(int order) {
   return cached<int16_t>(ctx().intFftTwdTable[order], [&]() -> void* {
     const int64_t n = int64_t{1} << order;
-    auto* t = allocTable<int16_t>(4 * static_cast<uint64_t>(n));
-    if (t != nullptr) fillPairedQ14(t, n, n, 1);
+    const uint64_t offset = intStagesOffsetBytes(order);
+    auto* t = static_cast<int16_t*>(
+        allocBytes(offset + kern::fft16StageCount(order) * sizeof(std::uint32_t)));
+    if (t != nullptr) {
+      fillPairedQ14(t, n, n, 1);
+      kern::fft16StageFill(t, 1, order,
+                           reinterpret_cast<std::uint32_t*>(reinterpret_cast<char*>(t) + offset));
+    }
     return t;
   });
+}
+
+const std::uint32_t* intFftStages(const std::int16_t* table, int order) {
+  return reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const char*>(table) +
+                                                intStagesOffsetBytes(order));
 }
 
 template <class C>

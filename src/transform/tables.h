@@ -41,6 +41,9 @@ C* fftLarge(int order);
 template <class C>
 C* realFft(int order);               // RealFftTable
 std::int16_t* intFftTwd(int order);  // IntFftTwdTable: 4 values per entry
+// The stage twiddles (kernels/transform/fft16.h) that an IntFftTwdTable of the order carries
+// behind its entries.
+const std::uint32_t* intFftStages(const std::int16_t* table, int order);
 
 // The transform tables a complex FFT of this order needs, built if absent: the triad table
 // (the pair table when `pairVariant`), for orders above 10 the order-10 one plus the large table

@@ -2,6 +2,7 @@
 // multiply-add layout, expanded at compile time from a quarter wave of truncated sines (truncation
 // is odd-symmetric, so the other quadrants follow exactly).
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "kernels/transform/fft16.h"
@@ -52,8 +53,48 @@ constexpr std::array<std::int16_t, 4096> build() {
 
 alignas(64) constexpr std::array<std::int16_t, 4096> kTable = build();
 
+constexpr std::uint32_t pair(std::int16_t lo, std::int16_t hi) {
+  return static_cast<std::uint16_t>(lo) | std::uint32_t{static_cast<std::uint16_t>(hi)} << 16;
+}
+
+constexpr std::size_t stageCount(int order) {
+  return order < 2 ? 0 : 3 * (std::size_t{1} << order) - 6;  // 6 (L - 1) + 6 L, L = N / 4
+}
+
+constexpr void stageFill(const std::int16_t* tw, std::size_t stride, int order,
+                         std::uint32_t* out) {
+  const std::size_t n = std::size_t{1} << order;
+  for (std::size_t span = 1; 4 * span <= n; span *= 2) {
+    std::uint32_t* block = out + 6 * (span - 1);
+    const std::size_t step = stride * (n / (4 * span));
+    for (std::size_t p = 1; p <= 3; ++p, block += 2 * span) {
+      for (std::size_t j = 0; j < span; ++j) {
+        const std::int16_t* e = tw + 4 * (p * j * step);
+        block[j] = pair(e[0], e[1]);
+        block[span + j] = pair(e[2], e[3]);
+      }
+    }
+  }
+}
+
+constexpr auto buildStages() {
+  std::array<std::uint32_t, stageCount(10)> t{};
+  stageFill(kTable.data(), 1, 10, t.data());
+  return t;
+}
+
+alignas(64) constexpr auto kStages = buildStages();
+
 }  // namespace
 
 const std::int16_t* fft16FastTable() { return kTable.data(); }
+
+std::size_t fft16StageCount(int order) { return stageCount(order); }
+
+void fft16StageFill(const std::int16_t* tw, std::size_t stride, int order, std::uint32_t* out) {
+  stageFill(tw, stride, order, out);
+}
+
+const std::uint32_t* fft16FastStages() { return kStages.data(); }
 
 }  // namespace kvo::kern
