@@ -25,14 +25,14 @@ typedef float FV __attribute__((vector_size(kLanes * sizeof(float))));
 
 // Eight floats to eight doubles and back. GCC 12 splits the generic conversions into four-lane
 // halves even where one 512-bit instruction does the whole vector.
-KVO_KERNEL_INLINE DV widen(FV v) {
+KVO_KERNEL_INLINE DV widen(const FV& v) {
 #if defined(__AVX512F__)
   return DV(_mm512_cvtps_pd(__m256(v)));
 #else
   return __builtin_convertvector(v, DV);
 #endif
 }
-KVO_KERNEL_INLINE FV narrow(DV v) {
+KVO_KERNEL_INLINE FV narrow(const DV& v) {
 #if defined(__AVX512F__)
   return FV(_mm512_cvtpd_ps(__m512d(v)));
 #else
