@@ -1,7 +1,9 @@
 // LMS adaptation against a desired signal, 65,536 samples at 32, 128 and 512 taps: the library's
 // block form (kvosbLmsDes, kvodbLmsDes) against the plain loop of the same update a user would
-// write (compiled here with -O3 -march=native) and, where installed, liquid-dsp's eqlms_rrrf
-// (push, execute, step per sample). Items are samples. The library's level follows KVO_ISA.
+// write, twice: as -O3 -march=native makes it ("plain", whose tap loops the compiler vectorises)
+// and kept scalar ("scalar", vectorisation off for that function), and, where installed,
+// liquid-dsp's eqlms_rrrf (push, execute, step per sample). Items are samples. The library's level
+// follows KVO_ISA.
 #include <cstdlib>
 #include <random>
 #include <vector>
@@ -30,20 +32,29 @@ std::vector<T> noise(unsigned seed) {
 
 // The update as written by hand: adapt with the previous error on the line before the sample
 // enters, shift, filter with a double sum, keep d - y.
+#define KVO_PLAIN_LMS_BODY                                \
+  for (int j = 0; j < count; ++j) {                       \
+    const T g = kStep * err;                              \
+    for (int i = 0; i < n; ++i) h[i] = h[i] + g * x[i];   \
+    for (int i = n - 1; i > 0; --i) x[i] = x[i - 1];      \
+    x[0] = in[j];                                         \
+    double y = 0;                                         \
+    for (int i = 0; i < n; ++i) y += double(h[i]) * x[i]; \
+    out[j] = static_cast<T>(y);                           \
+    err = des[j] - out[j];                                \
+  }
 template <class T>
 __attribute__((noinline)) void plainLms(T* h, T* x, int n, const T* in, const T* des, T* out,
                                         int count, T& err) {
-  for (int j = 0; j < count; ++j) {
-    const T g = kStep * err;
-    for (int i = 0; i < n; ++i) h[i] = h[i] + g * x[i];
-    for (int i = n - 1; i > 0; --i) x[i] = x[i - 1];
-    x[0] = in[j];
-    double y = 0;
-    for (int i = 0; i < n; ++i) y += double(h[i]) * x[i];
-    out[j] = static_cast<T>(y);
-    err = des[j] - out[j];
-  }
+  KVO_PLAIN_LMS_BODY
 }
+// The same loop with the compiler's vectorisers off: one tap at a time.
+template <class T>
+__attribute__((noinline, optimize("no-tree-vectorize", "no-tree-slp-vectorize"))) void scalarLms(
+    T* h, T* x, int n, const T* in, const T* des, T* out, int count, T& err) {
+  KVO_PLAIN_LMS_BODY
+}
+#undef KVO_PLAIN_LMS_BODY
 
 template <class T>
 void run(benchmark::State& state, void (*body)(int, const T*, const T*, T*)) {
@@ -69,17 +80,19 @@ void kvoDouble(int taps, const double* in, const double* des, double* out) {
   kvodbLmsDes(&st, in, des, out, kSamples);
   kvoLmsFree(&st);
 }
-template <class T>
+template <class T, bool kScalar>
 void plain(int taps, const T* in, const T* des, T* out) {
   std::vector<T> h(taps), x(taps);
   T err = 0;
-  plainLms(h.data(), x.data(), taps, in, des, out, kSamples, err);
+  (kScalar ? scalarLms<T> : plainLms<T>)(h.data(), x.data(), taps, in, des, out, kSamples, err);
 }
 
 void BM_kvo_float(benchmark::State& s) { run<float>(s, kvoFloat); }
-void BM_plain_float(benchmark::State& s) { run<float>(s, plain<float>); }
+void BM_plain_float(benchmark::State& s) { run<float>(s, plain<float, false>); }
+void BM_scalar_float(benchmark::State& s) { run<float>(s, plain<float, true>); }
 void BM_kvo_double(benchmark::State& s) { run<double>(s, kvoDouble); }
-void BM_plain_double(benchmark::State& s) { run<double>(s, plain<double>); }
+void BM_plain_double(benchmark::State& s) { run<double>(s, plain<double, false>); }
+void BM_scalar_double(benchmark::State& s) { run<double>(s, plain<double, true>); }
 
 #if defined(KVO_HAVE_LIQUID)
 void liquidFloat(int taps, const float* in, const float* des, float* out) {
@@ -101,10 +114,12 @@ void BM_liquid_float(benchmark::State& s) { run<float>(s, liquidFloat); }
   BENCHMARK(fn)->Name(name)->Arg(32)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond)
 KVO_LMS_CASE(BM_kvo_float, "kvo/lms_float");
 KVO_LMS_CASE(BM_plain_float, "plain/lms_float");
+KVO_LMS_CASE(BM_scalar_float, "scalar/lms_float");
 #if defined(KVO_HAVE_LIQUID)
 KVO_LMS_CASE(BM_liquid_float, "liquid/lms_float");
 #endif
 KVO_LMS_CASE(BM_kvo_double, "kvo/lms_double");
 KVO_LMS_CASE(BM_plain_double, "plain/lms_double");
+KVO_LMS_CASE(BM_scalar_double, "scalar/lms_double");
 
 KVO_BENCHMARK_MAIN_WITH_RATIOS()

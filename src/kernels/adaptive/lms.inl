@@ -4,10 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <type_traits>
 
 #include "kernels/adaptive/lms.h"
 #include "kernels/ftz.h"
+
+#include <immintrin.h>
 
 namespace kvo::kern::lms {
 namespace {
@@ -18,6 +22,23 @@ namespace {
 constexpr std::size_t kLanes = 8;
 typedef double DV __attribute__((vector_size(kLanes * sizeof(double))));
 typedef float FV __attribute__((vector_size(kLanes * sizeof(float))));
+
+// Eight floats to eight doubles and back. GCC 12 splits the generic conversions into four-lane
+// halves even where one 512-bit instruction does the whole vector.
+KVO_KERNEL_INLINE DV widen(const FV& v) {
+#if defined(__AVX512F__)
+  return DV(_mm512_cvtps_pd(__m256(v)));
+#else
+  return __builtin_convertvector(v, DV);
+#endif
+}
+KVO_KERNEL_INLINE FV narrow(const DV& v) {
+#if defined(__AVX512F__)
+  return FV(_mm512_cvtpd_ps(__m512d(v)));
+#else
+  return __builtin_convertvector(v, FV);
+#endif
+}
 
 // A whole vector is one plain load or store; a part goes element by element, so no copy of a
 // variable size (a library call) sits in the loop.
@@ -31,7 +52,7 @@ KVO_KERNEL_INLINE DV loadLanes(const R* p, std::size_t lanes) {
     for (std::size_t l = 0; l < lanes && l < kLanes; ++l) v[l] = p[l];
   }
   if constexpr (std::is_same_v<R, float>) {
-    return __builtin_convertvector(v, DV);
+    return widen(v);
   } else {
     return v;
   }
@@ -43,7 +64,7 @@ KVO_KERNEL_INLINE DV storeLanes(R* p, const DV& v, std::size_t lanes) {
   using V = std::conditional_t<std::is_same_v<R, float>, FV, DV>;
   V f;
   if constexpr (std::is_same_v<R, float>) {
-    f = __builtin_convertvector(v, FV);
+    f = narrow(v);
   } else {
     f = v;
   }
@@ -53,7 +74,7 @@ KVO_KERNEL_INLINE DV storeLanes(R* p, const DV& v, std::size_t lanes) {
     for (std::size_t l = 0; l < lanes && l < kLanes; ++l) p[l] = f[l];
   }
   if constexpr (std::is_same_v<R, float>) {
-    return __builtin_convertvector(f, DV);
+    return widen(f);
   } else {
     return f;
   }
@@ -87,10 +108,10 @@ struct Kind {
 
 // The samples of `taps` taps from p on, lined up with the taps' lanes: real samples against
 // complex taps fill both lanes of a tap.
-template <class TS, class TT>
-KVO_KERNEL_INLINE DV sampleLanes(const TS* p, std::size_t taps) {
+template <class TS, class TT, class L>
+KVO_KERNEL_INLINE DV sampleLanes(const L* p, std::size_t taps) {
   using K = Kind<TS, TT>;
-  const auto* raw = reinterpret_cast<const typename K::S*>(p);
+  const auto* raw = reinterpret_cast<const RealOf<L>*>(p);
   if constexpr (K::kComplexTaps && !K::kComplexSamples) {
     return duplicate(loadLanes(raw, taps));
   } else {
@@ -115,18 +136,18 @@ Gains gains(float step, float leak, const E& err) {
   } else {
     k.gre = double(step) * double(err);
   }
-  for (std::size_t l = 0; l < kLanes; ++l) {
-    const bool odd = l & 1;
-    k.keepV[l] = k.keep;
-    if constexpr (!kIsComplex<TT>) {
-      k.g1[l] = k.gre;
-    } else if constexpr (kIsComplex<TS>) {
-      // g * conj(x) = (g.re x.re + g.im x.im, -g.re x.im + g.im x.re)
-      k.g1[l] = odd ? -k.gre : k.gre;
-      k.g2[l] = k.gim;
-    } else {
-      k.g1[l] = odd ? k.gim : k.gre;
-    }
+  // The gains as whole-vector splats and shuffles: lane-by-lane inserts become a chain of masked
+  // moves on the path from one step's error to the next step's taps.
+  const DV re = DV{} + k.gre, im = DV{} + k.gim;
+  for (std::size_t l = 0; l < kLanes; ++l) k.keepV[l] = k.keep;
+  if constexpr (!kIsComplex<TT>) {
+    k.g1 = re;
+  } else if constexpr (kIsComplex<TS>) {
+    // g * conj(x) = (g.re x.re + g.im x.im, -g.re x.im + g.im x.re)
+    k.g1 = __builtin_shufflevector(re, -re, 0, 9, 2, 11, 4, 13, 6, 15);
+    k.g2 = im;
+  } else {
+    k.g1 = __builtin_shufflevector(re, im, 0, 9, 2, 11, 4, 13, 6, 15);
   }
   return k;
 }
@@ -142,8 +163,8 @@ KVO_KERNEL_INLINE DV adapt(const DV& h, const DV& x, const Gains& k) {
 }
 
 // The same for one tap, with the same operations as a lane of adapt().
-template <class TS, class TT>
-KVO_KERNEL_INLINE void adaptOne(TT& h, const TS& x, const Gains& k) {
+template <class TS, class TT, class L>
+KVO_KERNEL_INLINE void adaptOne(TT& h, const L& x, const Gains& k) {
   using R = RealOf<TT>;
   if constexpr (kIsComplex<TT> && kIsComplex<TS>) {
     const double re = k.gre * double(x.re) + k.gim * double(x.im);
@@ -193,8 +214,8 @@ Out<TS, TT> result(const Acc& acc) {
 
 // One chunk of `taps` taps (kFull: a whole chunk, so every copy has a constant size and becomes
 // a plain vector load or store).
-template <class TS, class TT, bool kAdapt, bool kFull>
-KVO_KERNEL_INLINE void chunk(typename Kind<TS, TT>::R* h, const TS* adaptX, const TS* outX,
+template <class TS, class TT, bool kAdapt, bool kFull, class L>
+KVO_KERNEL_INLINE void chunk(typename Kind<TS, TT>::R* h, const L* adaptX, const L* outX,
                              std::size_t taps, const Gains& k, Acc& acc) {
   using K = Kind<TS, TT>;
   const std::size_t n = kFull ? K::kChunk : taps;
@@ -209,8 +230,8 @@ KVO_KERNEL_INLINE void chunk(typename Kind<TS, TT>::R* h, const TS* adaptX, cons
 }
 
 // Adapts taps [0, n) against adaptX[i] and accumulates h[i] * outX[i].
-template <class TS, class TT, bool kAdapt>
-KVO_KERNEL_INLINE void body(TT* h, const TS* adaptX, const TS* outX, std::size_t n, const Gains& k,
+template <class TS, class TT, bool kAdapt, class L>
+KVO_KERNEL_INLINE void body(TT* h, const L* adaptX, const L* outX, std::size_t n, const Gains& k,
                             Acc& acc) {
   using K = Kind<TS, TT>;
   auto* raw = reinterpret_cast<typename K::R*>(h);
@@ -236,29 +257,6 @@ KVO_KERNEL_INLINE void body(TT* h, const TS* adaptX, const TS* outX, std::size_t
   acc.b += even.b + odd.b;
 }
 
-template <class TS, class TT, bool kAdapt>
-Out<TS, TT> step(const Run<TS, TT>& r, const TS* in, const Gains& k) {
-  const Shape& s = r.shape;
-  TT* h = r.taps;
-  TS* x = r.dly;
-  // Taps whose output entry is one of the new samples come first; entry e of the new line is
-  // in[shift-1-e] for e < shift and old entry e - shift beyond.
-  const std::size_t head = std::min(s.taps, s.shift > s.outAt ? s.shift - s.outAt : 0);
-  Acc acc;
-  for (std::size_t i = 0; i < head; ++i) {
-    if constexpr (kAdapt) adaptOne(h[i], x[s.adaptAt + i], k);
-    accumulateOne(acc, h[i], in[s.shift - 1 - (s.outAt + i)]);
-  }
-  if (head < s.taps) {
-    body<TS, TT, kAdapt>(h + head, x + s.adaptAt + head, x + (s.outAt + head - s.shift),
-                         s.taps - head, k, acc);
-  }
-  const Out<TS, TT> y = result<TS, TT>(acc);
-  std::memmove(static_cast<void*>(x + s.shift), x, s.moved * sizeof(TS));
-  for (std::size_t e = 0; e < s.shift; ++e) x[e] = in[s.shift - 1 - e];
-  return y;
-}
-
 template <class O>
 O minus(const O& a, const O& b) {
   if constexpr (kIsComplex<O>) {
@@ -266,6 +264,71 @@ O minus(const O& a, const O& b) {
   } else {
     return a - b;
   }
+}
+
+// One step on the line x as it was before the step. The new samples are read from `in`; the
+// entries the output reads beyond them are those of x moved up by `shift` (x - shift + e), so the
+// caller either moves x afterwards or has already put the new samples just below it.
+template <class TS, class TT, bool kAdapt, class L>
+Out<TS, TT> step(const Run<TS, TT>& r, const L* x, const TS* in, const Gains& k) {
+  const Shape& s = r.shape;
+  TT* h = r.taps;
+  // Taps whose output entry is one of the new samples come first; entry e of the new line is
+  // in[shift-1-e] for e < shift and old entry e - shift beyond.
+  const std::size_t head = std::min(s.taps, s.shift > s.outAt ? s.shift - s.outAt : 0);
+  Acc acc;
+  for (std::size_t i = 0; i < head; ++i) {
+    if constexpr (kAdapt) adaptOne<TS, TT>(h[i], x[s.adaptAt + i], k);
+    accumulateOne(acc, h[i], in[s.shift - 1 - (s.outAt + i)]);
+  }
+  if (head < s.taps) {
+    body<TS, TT, kAdapt>(h + head, x + s.adaptAt + head, x + (s.outAt + head) - s.shift,
+                         s.taps - head, k, acc);
+  }
+  return result<TS, TT>(acc);
+}
+
+template <class TS, class TT, class L>
+Out<TS, TT> step(const Run<TS, TT>& r, const L* x, const TS* in, const Gains& k) {
+  return r.adapt ? step<TS, TT, true>(r, x, in, k) : step<TS, TT, false>(r, x, in, k);
+}
+
+// The entries a step moves or writes: the rest of the line is never read and never changes.
+template <class TS, class TT>
+std::size_t liveEntries(const Run<TS, TT>& r) {
+  return r.shape.moved + r.shape.shift;
+}
+
+// Long runs keep the line in a window that slides down through a scratch buffer: a step writes its
+// new samples just below the line and moves the line's start, instead of moving every entry. Only
+// when the window reaches the bottom does the line move back up, once per `span` steps. Float
+// samples are kept there as doubles, which they convert to exactly, so the steps load them without
+// converting. Returns false when no buffer could be had (the caller then moves the line every
+// step).
+template <class TS, class TT>
+bool runWindowed(const Run<TS, TT>& r, const TS* in, const Out<TS, TT>* des, Out<TS, TT>* out,
+                 std::size_t count, Out<TS, TT>& e) {
+  const std::size_t live = liveEntries(r), shift = r.shape.shift;
+  const std::size_t span = std::min(count, std::max<std::size_t>(live, 256));
+  using L = std::conditional_t<std::is_same_v<TS, float>, double, TS>;
+  std::unique_ptr<L[]> buffer(new (std::nothrow) L[live + span * shift]);
+  if (!buffer) return false;
+  L* const top = buffer.get() + span * shift;
+  std::copy(r.dly, r.dly + live, top);
+  L* x = top;
+  for (std::size_t j = 0; j < count; ++j) {
+    if (x == buffer.get()) {
+      std::memmove(static_cast<void*>(top), x, live * sizeof(L));
+      x = top;
+    }
+    const TS* samples = in + j * shift;
+    for (std::size_t i = 0; i < shift; ++i) (x - shift)[i] = L(samples[shift - 1 - i]);
+    out[j] = step(r, x, samples, gains<TS, TT>(r.step, r.leak, e));
+    x -= shift;
+    if (des) e = minus(des[j], out[j]);
+  }
+  for (std::size_t e = 0; e < live; ++e) r.dly[e] = TS(x[e]);
+  return true;
 }
 
 KVO_KERNEL_INLINE std::int32_t wrap(std::uint32_t v) { return static_cast<std::int32_t>(v); }
@@ -278,11 +341,17 @@ void runK(const Run<TS, TT>& r, const TS* in, const Out<TS, TT>* des, Out<TS, TT
           std::size_t count, Out<TS, TT>* err) {
   FlushDenormals ftz;
   Out<TS, TT> e = *err;
-  for (std::size_t j = 0; j < count; ++j) {
-    const Gains k = gains<TS, TT>(r.step, r.leak, e);
-    const TS* samples = in + j * r.shape.shift;
-    out[j] = r.adapt ? step<TS, TT, true>(r, samples, k) : step<TS, TT, false>(r, samples, k);
-    if (des) e = minus(des[j], out[j]);
+  constexpr std::size_t kWindowFrom = 16;
+  if (count < kWindowFrom || !runWindowed(r, in, des, out, count, e)) {
+    const Shape& s = r.shape;
+    TS* x = r.dly;
+    for (std::size_t j = 0; j < count; ++j) {
+      const TS* samples = in + j * s.shift;
+      out[j] = step(r, x, samples, gains<TS, TT>(r.step, r.leak, e));
+      std::memmove(static_cast<void*>(x + s.shift), x, s.moved * sizeof(TS));
+      for (std::size_t i = 0; i < s.shift; ++i) x[i] = samples[s.shift - 1 - i];
+      if (des) e = minus(des[j], out[j]);
+    }
   }
   if (des) *err = e;
 }

@@ -6,6 +6,8 @@
 #include "kernels/filter/iir.h"
 #include "kernels/ftz.h"
 
+#include <immintrin.h>
+
 // GCC 12's vectoriser rewrites complex products into fused multiply-adds (fmaddsub) although
 // contraction is off, which would make the levels disagree; the lane kernels below are written
 // with explicit vectors, so nothing is lost by keeping it out of this file.
@@ -189,11 +191,22 @@ void biquadScalar(const C* c, int numQuads, D* d, const X* in, D* out, std::size
 // steps, leaving each section's own recurrence as the bound. Each section does exactly the
 // operations of biquadScalar, in the same order, so the results are the same bits. The first and
 // the last 2(S-1) steps, where some sections have no sample, keep those sections' states.
+//
+// The recurrence of a section is w1 -> p1*w1 -> vin - . -> . - p2*w2 -> w, and for float data
+// the rounding of w to float before it comes back as w1. The conversions double -> float ->
+// double take longer than the three operations together, so the float kernel rounds on the bits
+// instead (add half a float unit in the last place, clear the low 29 bits: two integer
+// operations). That is round-half-up and knows nothing of the float range; the conversion pair
+// still runs beside it, off the recurrence, and a step whose two roundings differ in any lane
+// (a tie, a value beyond the float range, one that the flush to zero takes) takes the
+// conversions' values instead. The check is a branch the processor predicts, so the recurrence
+// waits only for the bit rounding.
 
 template <int V>
 struct Lanes {
   typedef double D __attribute__((vector_size(V * sizeof(double))));
   typedef float F __attribute__((vector_size(V * sizeof(float))));
+  typedef long long I __attribute__((vector_size(V * sizeof(double))));
 };
 
 // [carry[V-1], a[0], ..., a[V-2]]: the lanes move up by one, the carry's top lane comes in.
@@ -209,10 +222,58 @@ KVO_KERNEL_INLINE Vd shiftIn(Vd a, Vd carry) {
   }
 }
 
-template <int V, int G, class T>
+// The lanes rounded to float and widened again, as the delay line keeps them. Two lanes go through
+// a full register of floats: a vector of two floats would take a trip through memory.
+template <int V>
+KVO_KERNEL_INLINE typename Lanes<V>::D roundedExact(typename Lanes<V>::D w) {
+  if constexpr (V == 2) {
+    return _mm_cvtps_pd(_mm_cvtpd_ps(w));
+  } else {
+    return __builtin_convertvector(__builtin_convertvector(w, typename Lanes<V>::F),
+                                   typename Lanes<V>::D);
+  }
+}
+// The same on the bits, exact for values in the float range that are not ties (see above).
+template <int V>
+KVO_KERNEL_INLINE typename Lanes<V>::D roundedBits(typename Lanes<V>::D w) {
+  using Vi = typename Lanes<V>::I;
+  // Vector casts reinterpret the bits.
+  return (typename Lanes<V>::D)((((Vi)w) + 0x10000000) & (~Vi{} << 29));
+}
+
+template <class Vi>
+KVO_KERNEL_INLINE bool anyBits(Vi v) {
+  if constexpr (sizeof(Vi) == 16) {
+#if defined(__SSE4_1__)
+    return !_mm_testz_si128(__m128i(v), __m128i(v));
+#else
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(__m128i(v), _mm_setzero_si128())) != 0xffff;
+#endif
+  } else if constexpr (sizeof(Vi) == 64) {
+#if defined(__AVX512F__)
+    return _mm512_test_epi64_mask(__m512i(v), __m512i(v)) != 0;
+#else
+    return anyBits(__builtin_shufflevector(v, v, 0, 1, 2, 3) |
+                   __builtin_shufflevector(v, v, 4, 5, 6, 7));
+#endif
+  } else {
+#if defined(__AVX__)
+    return !_mm256_testz_si256(__m256i(v), __m256i(v));
+#else
+    long long all = 0;
+    for (std::size_t l = 0; l < sizeof(Vi) / sizeof(long long); ++l) all |= v[l];
+    return all != 0;
+#endif
+  }
+}
+
+// kBits: round float states on the bits (worth it while the recurrence, not the number of
+// operations, bounds a step).
+template <int V, int G, bool kBits, class T>
 void biquadSkewed(const T* c, int numQuads, T* d, const T* in, T* out, std::size_t n) {
   using Vd = typename Lanes<V>::D;
-  using Vf = typename Lanes<V>::F;
+  using Vi = typename Lanes<V>::I;
+  constexpr bool kFloat = std::is_same_v<T, float>;
   const int S = numQuads;
   const int runtimeG = (S + V - 1) / V;
   constexpr int kMaxG = G > 0 ? G : 1;
@@ -240,29 +301,38 @@ void biquadSkewed(const T* c, int numQuads, T* d, const T* in, T* out, std::size
   const double gain = double(c[0]);
   const int lastG = (S - 1) / V, lastL = (S - 1) % V;
   const std::size_t fill = std::size_t(kSkew) * (S - 1), steps = n + fill;
-  auto keep = [](Vd w) {
-    if constexpr (std::is_same_v<T, float>) {
-      return __builtin_convertvector(__builtin_convertvector(w, Vf), Vd);
-    } else {
-      return w;
-    }
-  };
   // One step; vo holds the outputs of step t-2 and receives those of step t.
   auto step = [&](std::size_t t, auto masked, Vd* vo) {
+    constexpr bool kMasked = decltype(masked)::value;
+    constexpr bool kByBits = kFloat && kBits && !kMasked;
     const double x = t < n ? gain * double(in[t]) : 0.0;
     const Vd carry = Vd{} + x;
+    Vd exact[kCap];
+    Vi differ{};
     for (int g = groups - 1; g >= 0; --g) {  // downwards: vo[g-1] is still step t-2's
       const Vd vin = shiftIn(vo[g], g ? vo[g - 1] : carry);
       const Vd w = vin - p1[g] * w1[g] - p2[g] * w2[g];
       vo[g] = w + q1[g] * w1[g] + q2[g] * w2[g];
-      if constexpr (decltype(masked)::value) {
+      Vd kept = w;
+      if constexpr (kFloat) kept = roundedExact<V>(w);
+      if constexpr (kByBits) {
+        exact[g] = kept;
+        kept = roundedBits<V>(w);
+        differ |= (Vi)kept ^ (Vi)exact[g];
+      }
+      if constexpr (kMasked) {
         const Vd k = double(t) - sec[g];
         const auto on = (k >= 0.0) & (k < double(n));
         w2[g] = on ? w1[g] : w2[g];
-        w1[g] = on ? keep(w) : w1[g];
+        w1[g] = on ? kept : w1[g];
       } else {
         w2[g] = w1[g];
-        w1[g] = keep(w);
+        w1[g] = kept;
+      }
+    }
+    if constexpr (kByBits) {
+      if (__builtin_expect(anyBits(differ), 0)) {
+        for (int g = 0; g < groups; ++g) w1[g] = exact[g];
       }
     }
     if (t >= fill) out[t - fill] = T(vo[lastG][lastL]);
@@ -286,30 +356,23 @@ void biquadSkewed(const T* c, int numQuads, T* d, const T* in, T* out, std::size
   }
 }
 
-// The widest lane count of the level.
-constexpr int widestLanes() {
-  if constexpr (KVO_ISA == Isa::Avx512) {
-    return 8;
-  } else if constexpr (KVO_ISA == Isa::Avx2) {
-    return 4;
-  } else {
-    return 2;
-  }
-}
+// Lanes per group: four where the level has them. Wider vectors would halve the groups, but their
+// additions take twice as long, and a step is as long as its recurrence.
+constexpr int groupLanes() { return KVO_ISA == Isa::Sse2 ? 2 : 4; }
 
 template <int V, class T>
 void biquadLanes(const T* c, int numQuads, T* d, const T* in, T* out, std::size_t n) {
   switch ((numQuads + V - 1) / V) {
     case 1:
-      return biquadSkewed<V, 1>(c, numQuads, d, in, out, n);
+      return biquadSkewed<V, 1, true>(c, numQuads, d, in, out, n);
     case 2:
-      return biquadSkewed<V, 2>(c, numQuads, d, in, out, n);
+      return biquadSkewed<V, 2, true>(c, numQuads, d, in, out, n);
     case 3:
-      return biquadSkewed<V, 3>(c, numQuads, d, in, out, n);
+      return biquadSkewed<V, 3, false>(c, numQuads, d, in, out, n);
     case 4:
-      return biquadSkewed<V, 4>(c, numQuads, d, in, out, n);
+      return biquadSkewed<V, 4, false>(c, numQuads, d, in, out, n);
     default:
-      return biquadSkewed<V, 0>(c, numQuads, d, in, out, n);
+      return biquadSkewed<V, 0, false>(c, numQuads, d, in, out, n);
   }
 }
 
@@ -332,14 +395,13 @@ void iirBiquadK(const C* c, int numQuads, D* d, const X* in, D* out, std::size_t
   static_assert(I == KVO_ISA);
   FlushDenormals ftz;
   constexpr bool kReal = !kIsComplex<C> && !kIsComplex<X>;
-  // One section has nothing to overlap; long blocks of real data go through the lanes.
+  // Long blocks of real data go through the lanes, a single section too (its recurrence is
+  // shorter there for float data).
   if constexpr (kReal) {
-    constexpr int kWide = widestLanes();
-    if (numQuads >= 2 && n >= 4 && numQuads <= 16 * kWide) {
+    constexpr int kLanes = groupLanes();
+    if (n >= 4 && numQuads <= 16 * kLanes) {
       if (numQuads <= 2) return biquadLanes<2>(c, numQuads, d, in, out, n);
-      if (kWide >= 4 && numQuads <= 4)
-        return biquadLanes < kWide >= 4 ? 4 : 2 > (c, numQuads, d, in, out, n);
-      return biquadLanes<kWide>(c, numQuads, d, in, out, n);
+      return biquadLanes<kLanes>(c, numQuads, d, in, out, n);
     }
   }
   biquadScalar(c, numQuads, d, in, out, n);
