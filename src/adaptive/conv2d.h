@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "adaptive/convcore.h"
+#include "kernels/transform/fft2r.h"
 #include "kernels/transform/fftcols.h"
 #include "kvo.h"
 
@@ -177,6 +178,61 @@ class Fft2d {
   const R* colTw_ = nullptr;
   C* column_ = nullptr;
   R* rowTw_ = nullptr;
+};
+
+// The transforms of Conv2D's tiles: tiles that fit the cache on kern::fft2r (every pass on whole
+// vectors), larger ones on Fft2d. A spectrum is specSize() complex values.
+template <class R>
+class TileTransform {
+ public:
+  using C = ComplexOf<R>;
+
+  // False when the tables cannot be had.
+  bool plan(int rowOrder, int colOrder) {
+    pr_ = std::size_t{1} << rowOrder;
+    pc_ = std::size_t{1} << colOrder;
+    if (rowOrder >= 1 && colOrder >= 1 && pr_ * pc_ * sizeof(R) <= kSmallBytes) {
+      const std::size_t n = kern::fft2rTableSize(pr_, pc_);
+      tables_ = static_cast<R*>(kvoMalloc(static_cast<int>(n * sizeof(R))));
+      if (tables_ == nullptr) return false;
+      kern::fft2rBuildTables(tables_, pr_, pc_);
+      return true;
+    }
+    return big_.plan(rowOrder, colOrder);
+  }
+  ~TileTransform() { kvoFree(tables_); }
+
+  std::size_t rows() const { return pr_; }
+  std::size_t cols() const { return pc_; }
+  std::size_t specSize() const {
+    return tables_ != nullptr ? kern::fft2rSpectrumSize(pr_, pc_) / 2 : big_.specSize();
+  }
+  // The factor that makes product() the convolution when one spectrum is scaled by it.
+  double gain() const { return (tables_ != nullptr ? 2.0 : 1.0) / double(pr_ * pc_); }
+
+  // Pr x Pc values (destroyed), zero from row `used` on, to their spectrum.
+  void forward(R* field, C* spec, std::size_t used) const {
+    if (tables_ != nullptr) {
+      kern::fft2rForward(field, pr_, pc_, used, tables_, &spec->re);
+    } else {
+      big_.forward(field, spec, used);
+    }
+  }
+  // spec (destroyed) times other, back into the first `wanted` rows of field.
+  void product(C* spec, const C* other, R* field, std::size_t wanted) const {
+    if (tables_ != nullptr) {
+      kern::fft2rProduct(&spec->re, &other->re, pr_, pc_, tables_, field);
+    } else {
+      kern::binary<kern::Mpy>(spec, other, spec, static_cast<int>(big_.specSize()));
+      big_.inverse(spec, field, wanted);
+    }
+  }
+
+ private:
+  static constexpr std::size_t kSmallBytes = std::size_t{256} << 10;
+  std::size_t pr_ = 0, pc_ = 0;
+  R* tables_ = nullptr;
+  Fft2d<R> big_;
 };
 
 // Copies the block of `src` (cols x rows) starting at (r0, c0), which may reach outside, into a
