@@ -210,10 +210,11 @@ class TileTransform {
   // The factor that makes product() the convolution when one spectrum is scaled by it.
   double gain() const { return (tables_ != nullptr ? 2.0 : 1.0) / double(pr_ * pc_); }
 
-  // Pr x Pc values (destroyed), zero from row `used` on, to their spectrum.
-  void forward(R* field, C* spec, std::size_t used) const {
+  // Pr x Pc values (destroyed), zero from row `used` on and from column `usedCols` on, to their
+  // spectrum.
+  void forward(R* field, C* spec, std::size_t used, std::size_t usedCols) const {
     if (tables_ != nullptr) {
-      kern::fft2rForward(field, pr_, pc_, used, tables_, &spec->re);
+      kern::fft2rForward(field, pr_, pc_, used, usedCols, tables_, &spec->re);
     } else {
       big_.forward(field, spec, used);
     }

@@ -94,7 +94,7 @@ bool tiles(const kvo::Site& site, const R* big, Matrix bm, const R* small, Matri
     return true;
   }
   conv::loadTile(small, sm.cols, sm.rows, 0, 0, sm.rows, sm.cols, w.field, pc, pr);
-  t.forward(w.field, w.b, std::size_t(sm.rows));
+  t.forward(w.field, w.b, std::size_t(sm.rows), std::size_t(sm.cols));
   conv::scaleBy(&w.b->re, 2 * t.specSize(), static_cast<R>(t.gain()));
   const int yc = bm.cols + sm.cols - 1, yr = bm.rows + sm.rows - 1;
   std::memset(y, 0, sizeof(R) * std::size_t(yc) * yr);
@@ -103,7 +103,7 @@ bool tiles(const kvo::Site& site, const R* big, Matrix bm, const R* small, Matri
       const int nr = bm.rows - r0 < tileRows ? bm.rows - r0 : tileRows;
       const int nc = bm.cols - c0 < tileCols ? bm.cols - c0 : tileCols;
       conv::loadTile(big, bm.cols, bm.rows, r0, c0, nr, nc, w.field, pc, pr);
-      t.forward(w.field, w.a, std::size_t(nr));
+      t.forward(w.field, w.a, std::size_t(nr), std::size_t(nc));
       t.product(w.a, w.b, w.field, std::size_t(nr + sm.rows - 1));
       for (int i = 0; i < nr + sm.rows - 1; ++i) {
         R* out = y + std::size_t(r0 + i) * yc + c0;

@@ -46,10 +46,11 @@ inline std::size_t fft2rSpectrumSize(std::size_t pr, std::size_t pc) {
   return (pr / 2 + 1) * 2 * pc;
 }
 
-// The spectrum of `tile` (destroyed), whose rows from `nonzero` on are zeros, into `spec`.
+// The spectrum of `tile` (destroyed), whose rows from `nonzero` on and columns from `nonzeroCols`
+// on are zeros, into `spec`.
 template <Isa I, class R>
-void fft2rForwardK(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero, const R* tables,
-                   R* spec);
+void fft2rForwardK(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero,
+                   std::size_t nonzeroCols, const R* tables, R* spec);
 
 // The tile's spectrum times `other` (a spectrum of the same size), transformed back into `tile`;
 // `spec` is the tile's spectrum (destroyed).
@@ -58,9 +59,9 @@ void fft2rProductK(R* spec, const R* other, std::size_t pr, std::size_t pc, cons
                    R* tile);
 
 template <class R>
-void fft2rForward(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero, const R* tables,
-                  R* spec) {
-  KVO_DISPATCH(fft2rForwardK, R)(tile, pr, pc, nonzero, tables, spec);
+void fft2rForward(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero,
+                  std::size_t nonzeroCols, const R* tables, R* spec) {
+  KVO_DISPATCH(fft2rForwardK, R)(tile, pr, pc, nonzero, nonzeroCols, tables, spec);
 }
 template <class R>
 void fft2rProduct(R* spec, const R* other, std::size_t pr, std::size_t pc, const R* tables,

@@ -250,10 +250,13 @@ std::size_t reverseBits(std::size_t v, std::size_t count) {
 }  // namespace
 
 template <Isa I, class R>
-void fft2rForwardK(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero, const R* tables,
-                   R* spec) {
+void fft2rForwardK(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero,
+                   std::size_t nonzeroCols, const R* tables, R* spec) {
   using T = Tile<R>;
   const std::size_t m = pr / 2, n = pc;
+  // Columns from w on stay zero down the columns: whole vectors up to nonzeroCols are enough.
+  const std::size_t whole = (nonzeroCols + T::L - 1) / T::L * T::L;
+  const std::size_t w = whole < n ? whole : n;
   const R* cr = tables;  // exp(-2 pi i k / Pr), k <= m
   const R* ci = tables + m + 1;
   // Complex row q of the tile: real parts in row 2q, imaginary parts in row 2q + 1.
@@ -266,9 +269,9 @@ void fft2rForwardK(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero,
       for (std::size_t j = 0; j < s; ++j) {
         const R wr = cr[j * step], wi = ci[j * step];
         if (s == m / 2 && used <= s) {
-          if (j < used) T::difRowsZero(re(j), im(j), re(j + s), im(j + s), n, wr, wi);
+          if (j < used) T::difRowsZero(re(j), im(j), re(j + s), im(j + s), w, wr, wi);
         } else {
-          T::difRows(re(g + j), im(g + j), re(g + j + s), im(g + j + s), n, wr, wi);
+          T::difRows(re(g + j), im(g + j), re(g + j + s), im(g + j + s), w, wr, wi);
         }
       }
     }
@@ -285,11 +288,13 @@ void fft2rForwardK(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero,
     R* xi = xr + n;
     const R wr = cr[k], wi = ci[k], half = R(0.5);
     KVO_IVDEP
-    for (std::size_t c = 0; c < n; ++c) {
+    for (std::size_t c = 0; c < w; ++c) {
       const R er = zr[c] + yr[c], ei = zi[c] - yi[c], dr = zr[c] - yr[c], di = zi[c] + yi[c];
       xr[c] = half * (er + (wr * di + wi * dr));
       xi[c] = half * (ei - (wr * dr - wi * di));
     }
+    std::memset(xr + w, 0, (n - w) * sizeof(R));
+    std::memset(xi + w, 0, (n - w) * sizeof(R));
   }
   T::rows(spec, m + 1, n, tables + 2 * (m + 1), false);
 }
@@ -353,9 +358,9 @@ void fft2rProductK(R* spec, const R* other, std::size_t pr, std::size_t pc, cons
   }
 }
 
-#define KVO_INSTANTIATE_FFT2R(R)                                                               \
-  template void fft2rForwardK<KVO_ISA, R>(R*, std::size_t, std::size_t, std::size_t, const R*, \
-                                          R*);                                                 \
+#define KVO_INSTANTIATE_FFT2R(R)                                                                  \
+  template void fft2rForwardK<KVO_ISA, R>(R*, std::size_t, std::size_t, std::size_t, std::size_t, \
+                                          const R*, R*);                                          \
   template void fft2rProductK<KVO_ISA, R>(R*, const R*, std::size_t, std::size_t, const R*, R*);
 KVO_INSTANTIATE_FFT2R(float)
 KVO_INSTANTIATE_FFT2R(double)
