@@ -3,11 +3,14 @@
 // column transforms) for products of tile spectra.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "adaptive/convcore.h"
+#include "kernels/transform/fft2r.h"
+#include "kernels/transform/fftcols.h"
 #include "kvo.h"
 
 namespace kvo::conv {
@@ -64,7 +67,8 @@ void direct2d(const T* src, int cols, int rows, const T* coef, int kCols, int kR
 
 // A real two-dimensional transform of Pr x Pc values (powers of two, Pc >= 2): the spectrum holds
 // Pr rows of Pc / 2 + 1 complex values, its columns in bit-reversed order (products are
-// element-wise, so the order never needs undoing).
+// element-wise, so the order never needs undoing). Spectra that fit the cache run their column
+// transforms on whole rows at once (kern::fftColumns); larger ones gather groups of columns.
 template <class R>
 class Fft2d {
  public:
@@ -75,6 +79,18 @@ class Fft2d {
     ro_ = rowOrder;
     co_ = colOrder;
     if (!realPlan<C>(colOrder, rowTables_)) return false;
+    if (rowOrder > 0 && rows() * specCols() * sizeof(C) <= kRowWiseBytes) {
+      // Twiddles exp(-2 pi i j / Pr), j < Pr / 2, for the row-wise column transforms.
+      const std::size_t half = rows() / 2;
+      rowTw_ = static_cast<R*>(kvoMalloc(static_cast<int>(2 * half * sizeof(R))));
+      if (rowTw_ == nullptr) return false;
+      for (std::size_t j = 0; j < half; ++j) {
+        const double a = -6.283185307179586476925 * double(j) / double(rows());
+        rowTw_[2 * j] = static_cast<R>(std::cos(a));
+        rowTw_[2 * j + 1] = static_cast<R>(std::sin(a));
+      }
+      return true;
+    }
     colTw_ = rowOrder > 0 ? complexPlan<C>(rowOrder) : nullptr;
     if (rowOrder > 0 && colTw_ == nullptr) return false;
     const std::uint64_t bytes = std::uint64_t{sizeof(C) * kGroup} << rowOrder;
@@ -82,26 +98,40 @@ class Fft2d {
     column_ = static_cast<C*>(kvoMalloc(static_cast<int>(bytes)));
     return column_ != nullptr;
   }
-  ~Fft2d() { kvoFree(column_); }
+  ~Fft2d() {
+    kvoFree(column_);
+    kvoFree(rowTw_);
+  }
 
   std::size_t rows() const { return std::size_t{1} << ro_; }
   std::size_t cols() const { return std::size_t{1} << co_; }
   std::size_t specCols() const { return cols() / 2 + 1; }
-  std::size_t specSize() const { return rows() * specCols(); }
-
-  // Pr x Pc real values (row stride Pc) to the spectrum.
-  void forward(const R* src, C* spec) const {
-    for (std::size_t r = 0; r < rows(); ++r) {
-      fft::realToSpectrum<C>(src + r * cols(), &spec[r * specCols()].re, co_, fft::kCcs, false,
-                             false, rowTables_);
-    }
-    columns(spec, true);
+  // Complex values from one spectrum row to the next: row-wise column transforms take rows of
+  // whole vectors, the columns past specCols() holding zeros.
+  std::size_t specStride() const {
+    return rowTw_ != nullptr ? (specCols() + kPad - 1) / kPad * kPad : specCols();
   }
-  // The spectrum (destroyed) back to Pr x Pc real values, unscaled.
-  void inverse(C* spec, R* dst) const {
-    columns(spec, false);
-    for (std::size_t r = 0; r < rows(); ++r) {
-      fft::spectrumToReal<C>(&spec[r * specCols()].re, dst + r * cols(), co_, fft::kCcs, true,
+  std::size_t specSize() const { return rows() * specStride(); }
+
+  // Pr x Pc real values (row stride Pc) to the spectrum; rows from `used` on are taken as zeros
+  // and not read.
+  void forward(const R* src, C* spec, std::size_t used = ~std::size_t{0}) const {
+    const std::size_t n = used < rows() ? used : rows(), stride = specStride();
+    for (std::size_t r = 0; r < n; ++r) {
+      C* row = spec + r * stride;
+      fft::realToSpectrum<C>(src + r * cols(), &row->re, co_, fft::kCcs, false, false, rowTables_);
+      std::memset(static_cast<void*>(row + specCols()), 0, sizeof(C) * (stride - specCols()));
+    }
+    std::memset(static_cast<void*>(spec + n * stride), 0, sizeof(C) * (rows() - n) * stride);
+    columns(spec, true, n);
+  }
+  // The spectrum (destroyed) back to Pr x Pc real values, unscaled; only the first `wanted` rows
+  // are written.
+  void inverse(C* spec, R* dst, std::size_t wanted = ~std::size_t{0}) const {
+    columns(spec, false, rows());
+    const std::size_t n = wanted < rows() ? wanted : rows();
+    for (std::size_t r = 0; r < n; ++r) {
+      fft::spectrumToReal<C>(&spec[r * specStride()].re, dst + r * cols(), co_, fft::kCcs, true,
                              false, rowTables_);
     }
   }
@@ -110,10 +140,18 @@ class Fft2d {
   // Columns in groups of kGroup: each row contributes one run of adjacent values per group, so
   // the gathers and scatters walk whole cache lines.
   static constexpr std::size_t kGroup = 8;
+  // Spectra up to this size transform their columns row-wise.
+  static constexpr std::size_t kRowWiseBytes = std::size_t{256} << 10;
+  // Row length multiple of the row-wise transforms: a vector of the widest level.
+  static constexpr std::size_t kPad = 64 / sizeof(C);
 
-  void columns(C* spec, bool forwardDir) const {
+  void columns(C* spec, bool forwardDir, std::size_t nonzero) const {
     if (ro_ == 0) return;
     const std::size_t sc = specCols(), n = rows();
+    if (rowTw_ != nullptr) {
+      kern::fftColumns(&spec->re, n, specStride(), rowTw_, !forwardDir, nonzero);
+      return;
+    }
     for (std::size_t c0 = 0; c0 < sc; c0 += kGroup) {
       const std::size_t g = sc - c0 < kGroup ? sc - c0 : kGroup;
       for (std::size_t r = 0; r < n; ++r) {
@@ -139,6 +177,63 @@ class Fft2d {
   fft::RealTables rowTables_{};
   const R* colTw_ = nullptr;
   C* column_ = nullptr;
+  R* rowTw_ = nullptr;
+};
+
+// The transforms of Conv2D's tiles: tiles that fit the cache on kern::fft2r (every pass on whole
+// vectors), larger ones on Fft2d. A spectrum is specSize() complex values.
+template <class R>
+class TileTransform {
+ public:
+  using C = ComplexOf<R>;
+
+  // False when the tables cannot be had.
+  bool plan(int rowOrder, int colOrder) {
+    pr_ = std::size_t{1} << rowOrder;
+    pc_ = std::size_t{1} << colOrder;
+    if (rowOrder >= 1 && colOrder >= 1 && pr_ * pc_ * sizeof(R) <= kSmallBytes) {
+      const std::size_t n = kern::fft2rTableSize(pr_, pc_);
+      tables_ = static_cast<R*>(kvoMalloc(static_cast<int>(n * sizeof(R))));
+      if (tables_ == nullptr) return false;
+      kern::fft2rBuildTables(tables_, pr_, pc_);
+      return true;
+    }
+    return big_.plan(rowOrder, colOrder);
+  }
+  ~TileTransform() { kvoFree(tables_); }
+
+  std::size_t rows() const { return pr_; }
+  std::size_t cols() const { return pc_; }
+  std::size_t specSize() const {
+    return tables_ != nullptr ? kern::fft2rSpectrumSize(pr_, pc_) / 2 : big_.specSize();
+  }
+  // The factor that makes product() the convolution when one spectrum is scaled by it.
+  double gain() const { return (tables_ != nullptr ? 2.0 : 1.0) / double(pr_ * pc_); }
+
+  // Pr x Pc values (destroyed), zero from row `used` on and from column `usedCols` on, to their
+  // spectrum.
+  void forward(R* field, C* spec, std::size_t used, std::size_t usedCols) const {
+    if (tables_ != nullptr) {
+      kern::fft2rForward(field, pr_, pc_, used, usedCols, tables_, &spec->re);
+    } else {
+      big_.forward(field, spec, used);
+    }
+  }
+  // spec (destroyed) times other, back into the first `wanted` rows of field.
+  void product(C* spec, const C* other, R* field, std::size_t wanted) const {
+    if (tables_ != nullptr) {
+      kern::fft2rProduct(&spec->re, &other->re, pr_, pc_, tables_, field);
+    } else {
+      kern::binary<kern::Mpy>(spec, other, spec, static_cast<int>(big_.specSize()));
+      big_.inverse(spec, field, wanted);
+    }
+  }
+
+ private:
+  static constexpr std::size_t kSmallBytes = std::size_t{256} << 10;
+  std::size_t pr_ = 0, pc_ = 0;
+  R* tables_ = nullptr;
+  Fft2d<R> big_;
 };
 
 // Copies the block of `src` (cols x rows) starting at (r0, c0), which may reach outside, into a

@@ -2,8 +2,8 @@
 // for single rows or columns, overlap-add tiles or one whole-size transform.
 //
 // The transform methods keep the tile sizes and choice rules of the Hartley-transform design,
-// but run on the library's two-dimensional real FFT (Fft2d): the products of real spectra are the
-// same convolution, and one set of transform kernels serves Conv2D and Filter2D alike.
+// but run on real two-dimensional FFTs (conv::TileTransform): the products of real spectra are
+// the same convolution.
 #include <cstdint>
 #include <cstring>
 
@@ -83,7 +83,7 @@ struct Work {
 template <class R>
 bool tiles(const kvo::Site& site, const R* big, Matrix bm, const R* small, Matrix sm, R* y,
            int tRows, int tCols, int tileRows, int tileCols) {
-  conv::Fft2d<R> t;
+  conv::TileTransform<R> t;
   if (!t.plan(conv::ceilLog2(std::uint64_t(tRows)), conv::ceilLog2(std::uint64_t(tCols)))) {
     return false;
   }
@@ -94,8 +94,8 @@ bool tiles(const kvo::Site& site, const R* big, Matrix bm, const R* small, Matri
     return true;
   }
   conv::loadTile(small, sm.cols, sm.rows, 0, 0, sm.rows, sm.cols, w.field, pc, pr);
-  t.forward(w.field, w.b);
-  conv::scaleBy(&w.b->re, 2 * t.specSize(), static_cast<R>(1.0 / double(pr * pc)));
+  t.forward(w.field, w.b, std::size_t(sm.rows), std::size_t(sm.cols));
+  conv::scaleBy(&w.b->re, 2 * t.specSize(), static_cast<R>(t.gain()));
   const int yc = bm.cols + sm.cols - 1, yr = bm.rows + sm.rows - 1;
   std::memset(y, 0, sizeof(R) * std::size_t(yc) * yr);
   for (int r0 = 0; r0 < bm.rows; r0 += tileRows) {
@@ -103,9 +103,8 @@ bool tiles(const kvo::Site& site, const R* big, Matrix bm, const R* small, Matri
       const int nr = bm.rows - r0 < tileRows ? bm.rows - r0 : tileRows;
       const int nc = bm.cols - c0 < tileCols ? bm.cols - c0 : tileCols;
       conv::loadTile(big, bm.cols, bm.rows, r0, c0, nr, nc, w.field, pc, pr);
-      t.forward(w.field, w.a);
-      kvo::kern::binary<kvo::kern::Mpy>(w.a, w.b, w.a, static_cast<int>(t.specSize()));
-      t.inverse(w.a, w.field);
+      t.forward(w.field, w.a, std::size_t(nr), std::size_t(nc));
+      t.product(w.a, w.b, w.field, std::size_t(nr + sm.rows - 1));
       for (int i = 0; i < nr + sm.rows - 1; ++i) {
         R* out = y + std::size_t(r0 + i) * yc + c0;
         const R* in = w.field + std::size_t(i) * pc;

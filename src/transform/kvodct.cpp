@@ -140,25 +140,13 @@ void floatDct(const Site& site, const R* src, R* dst, int length, int flags) {
     // The recursion runs in double precision for both element types: its secants grow to about
     // N/pi and the odd outputs are running sums, so single precision would lose about log2(N)/2
     // bits; in double the float result is rounded once.
-    auto* d = reinterpret_cast<double*>(work);
     const double* sec = order >= 2 ? secantTable(order) : nullptr;
     if (order >= 2 && sec == nullptr) {
       site.report(KVO_StatusOutOfMemory, kNoMemory);
       kvoFree(work);
       return;
     }
-    for (std::size_t k = 0; k < n; ++k) d[k] = src[k];
-    if (inverse) {
-      d[0] *= f0;
-      for (std::size_t k = 1; k < n; ++k) d[k] *= f1;
-    }
-    kern::dctFast(d, d + n, n, sec, inverse);
-    if (inverse) {
-      for (std::size_t k = 0; k < n; ++k) dst[k] = static_cast<R>(d[k]);
-    } else {
-      dst[0] = static_cast<R>(d[0] * f0);
-      for (std::size_t k = 1; k < n; ++k) dst[k] = static_cast<R>(d[k] * f1);
-    }
+    kern::dctFastOrtho(src, dst, reinterpret_cast<double*>(work), n, sec, inverse, f0, f1);
   } else {
     const double* cosine = cosineTable(length);
     if (cosine == nullptr) {

@@ -313,24 +313,78 @@ kern::WtFilter<R> filterOf(const WtState* s, int i) {
 }
 
 // The pyramid itself, on arrays of the record's precision; src may equal dst.
+//
+// When src and dst lie apart, no octave reads what it writes: the intermediate approximations go
+// to the pad, those of N/2, N/8, ... values to its start and those of N/4, N/16, ... after N/2
+// values, and the last quarter (with the extension room) is each octave's scratch, so the octaves
+// run in cache-sized chunks. Otherwise each octave copies its whole input to the pad first.
+struct PadPlan {
+  bool apart;
+  std::size_t total;
+  std::size_t scratch;  // offset of the scratch in the pad
+};
+
+template <class R>
+PadPlan planOf(const WtState* s, const R* src, const R* dst) {
+  const std::size_t total = std::size_t{1} << s->dataOrder;
+  const auto from = reinterpret_cast<std::uintptr_t>(src),
+             to = reinterpret_cast<std::uintptr_t>(dst);
+  const std::uintptr_t bytes = total * sizeof(R);
+  // Below 64 values the quarter would leave chunks too short to matter.
+  const bool apart = total >= 64 && (from + bytes <= to || to + bytes <= from);
+  return {apart, total, apart ? total / 4 * 3 : 0};
+}
+
+// The pad's home of an intermediate sequence of `size` values (see above).
+template <class R>
+R* homeOf(R* pad, std::size_t total, std::size_t size) {
+  int halvings = 0;
+  while ((total >> halvings) > size) ++halvings;
+  return halvings % 2 == 1 ? pad : pad + total / 2;
+}
+
+std::size_t padLengthOf(const WtState* s) {
+  return (std::size_t{1} << s->dataOrder) +
+         2 * static_cast<std::size_t>(s->len[0] > s->len[1] ? s->len[0] : s->len[1]);
+}
+
 template <class R>
 void decompose(const WtState* s, const R* src, R* dst) {
-  const std::size_t total = std::size_t{1} << s->dataOrder;
-  if (src != dst) std::memmove(dst, src, total * sizeof(R));
+  const PadPlan plan = planOf(s, src, dst);
+  if (s->level == 0 && src != dst) std::memmove(dst, src, plan.total * sizeof(R));
   auto* pad = static_cast<R*>(s->src_pad);
-  std::size_t n = total;
+  const std::size_t scratchLength = padLengthOf(s) - plan.scratch;
+  const R* x = src;
+  std::size_t n = plan.total;
   for (int octave = 0; octave < s->level; ++octave, n /= 2) {
-    kern::wtAnalysis(dst, n, filterOf<R>(s, 0), filterOf<R>(s, 1), pad, dst, dst + n / 2);
+    R* a = dst;
+    if (plan.apart && octave + 1 < s->level) a = homeOf(pad, plan.total, n / 2);
+    kern::wtAnalysis(x, n, filterOf<R>(s, 0), filterOf<R>(s, 1), pad + plan.scratch, scratchLength,
+                     plan.apart, a, dst + n / 2);
+    x = a;
   }
 }
 
 template <class R>
 void reconstruct(const WtState* s, const R* src, R* dst) {
-  const std::size_t total = std::size_t{1} << s->dataOrder;
-  if (src != dst) std::memmove(dst, src, total * sizeof(R));
+  const PadPlan plan = planOf(s, src, dst);
+  if (src != dst && (!plan.apart || s->level == 0)) {
+    // Overlapping (or short) arrays: in place on dst.
+    std::memmove(dst, src, plan.total * sizeof(R));
+    src = dst;
+  }
   auto* pad = static_cast<R*>(s->src_pad);
-  for (std::size_t n = total >> s->level; n < total; n *= 2) {
-    kern::wtSynthesis(dst, dst + n, n, filterOf<R>(s, 2), filterOf<R>(s, 3), pad, dst);
+  const std::size_t scratchLength = padLengthOf(s) - plan.scratch;
+  // Details come from src, which no octave before has overwritten (in place, each octave writes
+  // only the 2n values it has read); the approximation from src first, then from the octave
+  // before.
+  const R* a = src;
+  for (std::size_t n = plan.total >> s->level; n < plan.total; n *= 2) {
+    R* y = dst;
+    if (plan.apart && 2 * n < plan.total) y = homeOf(pad, plan.total, 2 * n);
+    kern::wtSynthesis(a, src + n, n, filterOf<R>(s, 2), filterOf<R>(s, 3), pad + plan.scratch,
+                      scratchLength, plan.apart, y);
+    a = y;
   }
 }
 

@@ -28,18 +28,31 @@ constexpr std::size_t dctSecantOffset(std::size_t n) { return n / 2 - 2; }
 constexpr int kDctSecantQ = 26;
 using DctFixed = std::int64_t;
 
-// Fast method in place on d[0..n); t is scratch of n values. R is double or DctFixed (whose
-// secants are std::int32_t in Q26).
+// Secant type of an arithmetic: std::int32_t (Q26) for DctFixed, double otherwise.
 template <class R>
-using DctSecant =
-    std::conditional_t<sizeof(R) == 8 && !std::is_floating_point_v<R>, std::int32_t, R>;
+using DctSecant = std::conditional_t<std::is_same_v<R, DctFixed>, std::int32_t, double>;
 
+// Fast method in place on d[0..n); t is scratch of n values. R is double or DctFixed.
 template <Isa I, class R>
 void dctFastK(R* d, R* t, std::size_t n, const DctSecant<R>* sec, bool inverse);
 
 template <class R>
 void dctFast(R* d, R* t, std::size_t n, const DctSecant<R>* sec, bool inverse) {
   KVO_DISPATCH(dctFastK, R)(d, t, n, sec, inverse);
+}
+
+// Orthonormal fast method of a power of two n >= 2 from src to dst (which may be the same array),
+// in double precision whatever R is: forward scales the outputs by f0 (coefficient 0) and f1, the
+// inverse its inputs. `work` is scratch of 2n doubles. Gives the bits of dctFast on the scaled
+// data: the lanes only reorder which values are computed together, never the operations.
+template <Isa I, class R>
+void dctFastOrthoK(const R* src, R* dst, double* work, std::size_t n, const double* sec,
+                   bool inverse, double f0, double f1);
+
+template <class R>
+void dctFastOrtho(const R* src, R* dst, double* work, std::size_t n, const double* sec,
+                  bool inverse, double f0, double f1) {
+  KVO_DISPATCH(dctFastOrthoK, R)(src, dst, work, n, sec, inverse, f0, f1);
 }
 
 // Direct method from x to out (x may equal out), orthonormal: f0 = 1/sqrt(N) and f1 =
