@@ -268,6 +268,10 @@ KVO_KERNEL_INLINE VI maddI(VI acc, VI a, VI b) {
 }
 KVO_KERNEL_INLINE std::int32_t hsumI(VI v) { return _mm512_reduce_add_epi32(v); }
 KVO_KERNEL_INLINE VI zeroI() { return _mm512_setzero_si512(); }
+KVO_KERNEL_INLINE VI pairI(std::int32_t v) { return _mm512_set1_epi32(v); }
+KVO_KERNEL_INLINE VI unpackLoI(VI a, VI b) { return _mm512_unpacklo_epi16(a, b); }
+KVO_KERNEL_INLINE VI unpackHiI(VI a, VI b) { return _mm512_unpackhi_epi16(a, b); }
+KVO_KERNEL_INLINE void storeI(std::int32_t* p, VI v) { _mm512_storeu_si512(p, v); }
 #elif defined(__AVX2__)
 typedef __m256i VI;
 constexpr int kShorts = 16;
@@ -284,6 +288,12 @@ KVO_KERNEL_INLINE std::int32_t hsumI(VI v) {
   return _mm_cvtsi128_si32(s);
 }
 KVO_KERNEL_INLINE VI zeroI() { return _mm256_setzero_si256(); }
+KVO_KERNEL_INLINE VI pairI(std::int32_t v) { return _mm256_set1_epi32(v); }
+KVO_KERNEL_INLINE VI unpackLoI(VI a, VI b) { return _mm256_unpacklo_epi16(a, b); }
+KVO_KERNEL_INLINE VI unpackHiI(VI a, VI b) { return _mm256_unpackhi_epi16(a, b); }
+KVO_KERNEL_INLINE void storeI(std::int32_t* p, VI v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
 #else
 typedef __m128i VI;
 constexpr int kShorts = 8;
@@ -297,6 +307,12 @@ KVO_KERNEL_INLINE std::int32_t hsumI(VI v) {
   return _mm_cvtsi128_si32(v);
 }
 KVO_KERNEL_INLINE VI zeroI() { return _mm_setzero_si128(); }
+KVO_KERNEL_INLINE VI pairI(std::int32_t v) { return _mm_set1_epi32(v); }
+KVO_KERNEL_INLINE VI unpackLoI(VI a, VI b) { return _mm_unpacklo_epi16(a, b); }
+KVO_KERNEL_INLINE VI unpackHiI(VI a, VI b) { return _mm_unpackhi_epi16(a, b); }
+KVO_KERNEL_INLINE void storeI(std::int32_t* p, VI v) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
 #endif
 
 KVO_KERNEL_INLINE __m128i load8(const short* p) {
@@ -306,6 +322,34 @@ KVO_KERNEL_INLINE std::int32_t hsum8(__m128i v) {
   v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0x4e));
   v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0xb1));
   return _mm_cvtsi128_si32(v);
+}
+
+// Sums of g[j]*x[c + j] for c = 0 .. kShorts-1, j < len, with the outputs across the lanes: for
+// short filters the per-output horizontal sums of dot4 would cost more than the products. Taps go
+// in pairs: interleaving x[c + j] with x[c + j + 1] (unpack of the loads at j and j + 1) lets
+// pmaddwd form g[j]*x[c+j] + g[j+1]*x[c+j+1] per 32-bit lane against the broadcast tap pair.
+// Unpacking stays inside 128-bit blocks, so the low half serves outputs 8b..8b+3 of block b and
+// the high half 8b+4..8b+7. An odd last tap pairs with 0; its load still reads x[c + len], one
+// element past the last product, which the caller provides. Sums wrap, so the order is free.
+// Up to this many taps the lanes carry outputs (dotLanes); beyond, dot4's sums along the taps
+// win, since their horizontal sums are spread over more products.
+constexpr int kLanesMaxTaps = 128;
+KVO_KERNEL_INLINE void dotLanes(const short* g, const short* x, int len, std::int32_t* s) {
+  VI lo = zeroI(), hi = zeroI();
+  for (int j = 0; j < len; j += 2) {
+    const std::uint32_t g1 = j + 1 < len ? static_cast<std::uint16_t>(g[j + 1]) : 0u;
+    const VI t = pairI(static_cast<std::int32_t>(static_cast<std::uint16_t>(g[j]) | g1 << 16));
+    const VI a = loadI(x + j), b = loadI(x + j + 1);
+    lo = maddI(lo, unpackLoI(a, b), t);
+    hi = maddI(hi, unpackHiI(a, b), t);
+  }
+  alignas(64) std::int32_t l[kShorts / 2], h[kShorts / 2];
+  storeI(l, lo);
+  storeI(h, hi);
+  for (int b = 0; b < kShorts / 8; ++b) {
+    std::memcpy(s + 8 * b, l + 4 * b, 4 * sizeof(std::int32_t));
+    std::memcpy(s + 8 * b + 4, h + 4 * b, 4 * sizeof(std::int32_t));
+  }
 }
 
 // Sums of g[j]*x[c + j] for c = 0..3, j < len.
@@ -417,6 +461,10 @@ void runWK(const short* taps, int L, Rate r, const short* hist, int histLen, con
     // Output i: the reversed taps against x[i-L+1 .. i]; four outputs per pass.
     const std::size_t n = static_cast<std::size_t>(numIters);
     std::size_t i = 0;
+    if (L <= kLanesMaxTaps) {
+      // One element beyond the last output's inputs is read (and multiplied by 0) for odd L.
+      for (; i + kShorts < n; i += kShorts) dotLanes(taps, x0 + i - (L - 1), L, sums + i);
+    }
     for (; i + 4 <= n; i += 4) dot4(taps, x0 + i - (L - 1), L, sums + i);
     for (; i < n; ++i) sums[i] = dot1(taps, x0 + i - (L - 1), L);
   } else {

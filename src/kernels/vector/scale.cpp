@@ -65,6 +65,24 @@ void storeInts(const Int* src, short* dst, int n, Store store) {
   for (int k = 0; k < n; ++k) dst[k] = store(src[k]);
 }
 
+// The fixed modes with the direction of the shift settled once per call, so that the common
+// right shift is a plain loop of shifts and clamps that the compiler turns into vector code.
+template <class Int>
+void fixedInts(const Int* src, short* dst, int n, int s, bool saturating) {
+  if (s > 0) {
+    const int r = scale::rightShift(s);
+    if (saturating) {
+      storeInts(src, dst, n, [r](Int v) { return saturate(v >> r); });
+    } else {
+      storeInts(src, dst, n, [r](Int v) { return wrap(v >> r); });
+    }
+  } else if (saturating) {
+    storeInts(src, dst, n, [s](Int v) { return scale::fixedSaturate(v, s); });
+  } else {
+    storeInts(src, dst, n, [s](Int v) { return scale::fixedWrap(v, s); });
+  }
+}
+
 template <class Int>
 void intsToShorts(const Int* src, short* dst, int n, int scaleMode, int* scaleFactor) {
   switch (scaleMode) {
@@ -79,16 +97,10 @@ void intsToShorts(const Int* src, short* dst, int n, int scaleMode, int* scaleFa
       storeInts(src, dst, n, [s](Int v) { return wrap(v >> s); });
       return;
     }
-    case 3: {
-      const int s = factorOf(scaleFactor);
-      storeInts(src, dst, n, [s](Int v) { return scale::fixedSaturate(v, s); });
+    case 3:
+    case 2:
+      fixedInts(src, dst, n, factorOf(scaleFactor), scaleMode == 3);
       return;
-    }
-    case 2: {
-      const int s = factorOf(scaleFactor);
-      storeInts(src, dst, n, [s](Int v) { return scale::fixedWrap(v, s); });
-      return;
-    }
     case 1:
       storeInts(src, dst, n, [](Int v) { return saturate(v); });
       return;
