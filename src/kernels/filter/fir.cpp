@@ -43,8 +43,10 @@ int tapsFactor(const float* h, int L) {
     // The largest n with s*2^n < 32767 (n = 0 when even s itself is not below it).
     while (std::ldexp(s, n + 1) < 32767.0) ++n;
   } else {
+    // An infinite sum (a tap holding an infinity, or magnitudes that overflow) has no such n; the
+    // search stops where every finite double would have reached zero.
     n = -1;
-    while (std::ldexp(s, n) > 32767.0) --n;
+    while (n > -1100 && std::ldexp(s, n) > 32767.0) --n;
   }
   return n;
 }
