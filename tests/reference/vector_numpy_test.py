@@ -1,8 +1,9 @@
-"""16-bit arithmetic, element functions, norms and dot products of libkvom6 against numpy.
+"""16-bit arithmetic, element functions, norms, means and dot products of libkvom6 against numpy.
 
 Usage: python3 vector_numpy_test.py path/to/libkvom6.so
 """
 import ctypes as C
+from fractions import Fraction
 
 import numpy as np
 
@@ -107,6 +108,15 @@ check("kvosMean", abs(fn("kvosMean", C.c_float, P, I)(ptr(xs), n) -
                       np.mean(xs.astype(np.float64))) <= 1e-6)
 check("kvodStdDev", abs(fn("kvodStdDev", C.c_double, P, I)(ptr(xd), n) - np.mean(xd ** 2)) <=
       3e-16 * np.mean(xd ** 2))
+# The double sums carry their rounding errors (and the squares theirs), so over power-of-two
+# lengths, where the division is exact, the results are the exact rational ones correctly rounded.
+for name, power in (("kvodMean", 1), ("kvodStdDev", 2)):
+    f = fn(name, C.c_double, P, I)
+    wrong = 0
+    for length in (2, 4, 8, 16, 64) * 40:
+        v = rng.uniform(-1, 1, length) * 1e6 + 1e-3
+        wrong += f(ptr(v), length) != float(sum(Fraction(e) ** power for e in v) / length)
+    check(name + " correctly rounded", wrong == 0, f"{wrong} of 200 sums")
 w = rng.integers(-32768, 32768, n, dtype=np.int16)
 check("kvowMean", fn("kvowMean", C.c_short, P, I)(ptr(w), n) == int(np.trunc(np.sum(w, dtype=np.int64) / n)))
 
