@@ -4,9 +4,10 @@
 Picks a seeded, deterministic sample of mechanical mutations over src/ (flipped comparisons,
 constants one off, swapped or flipped operands, and/or exchanged, dropped saturation), applies
 them one at a time to a private copy of the tree, rebuilds incrementally (Ninja with ccache, so
-the restored original is a cache hit), and runs kvo_tests and the Python reference tests. A
-mutant is killed when a test fails or a run times out, survives when everything passes, and is
-not counted when it does not compile. Each result goes to the log as soon as it is known; with
+the restored original is a cache hit), and runs kvo_tests, the adversarial driver against its
+golden file, the threads program and the Python reference tests. A mutant is killed when a test
+fails or a run times out, survives when everything passes, and is not counted when it does not
+compile. Each result goes to the log as soon as it is known; with
 --resume a later run skips the mutants already in the log.
 
   scripts/mutate.sh                       the sample against the working tree's tests
@@ -255,6 +256,15 @@ class Suite:
         self.references = sorted(
             os.path.join(tree, "tests", "reference", f)
             for f in os.listdir(os.path.join(tree, "tests", "reference")) if f.endswith("_test.py"))
+        # The test programs linked with the static library, in the order they run: (target, path
+        # in the build, arguments). Older test trees may lack the driver or the threads program.
+        golden = os.path.join(tree, "tests", "adversarial", "golden.txt")
+        self.programs = [("kvo_tests", "tests/kvo_tests", ["--gtest_brief=1", "--gtest_fail_fast"])]
+        if os.path.exists(golden):
+            self.programs.append(("kvo_adversarial", "tests/adversarial/kvo_adversarial", [golden]))
+        if os.path.exists(os.path.join(tree, "tests", "threads", "threads_test.cpp")):
+            self.programs.append(("kvo_threads", "tests/kvo_threads",
+                                  ["--gtest_brief=1", "--gtest_fail_fast"]))
 
     def configure(self):
         subprocess.run(["cmake", "-S", self.tree, "-B", self.build, "-G", "Ninja",
@@ -264,32 +274,46 @@ class Suite:
                        check=True, stdout=subprocess.DEVNULL)
 
     def compile_tests(self, log):
-        """Only the objects of kvo_tests (for linking with kept libraries)."""
+        """Only the objects of the test programs and the driver's harness library (for linking
+        with kept libraries)."""
         targets = subprocess.run(["ninja", "-C", self.build, "-t", "targets", "all"], check=True,
                                  stdout=subprocess.PIPE, text=True).stdout
-        objects = [t.split(":")[0] for t in targets.splitlines()
-                   if re.match(r"tests/CMakeFiles/kvo_tests\.dir/.*\.o:", t)]
+        names = "|".join(target for target, _, _ in self.programs) + "|kvo_adv_harness"
+        wanted = re.compile(r"tests/(?:adversarial/)?CMakeFiles/(?:" + names + r")\.dir/.*\.o:")
+        objects = [t.split(":")[0] for t in targets.splitlines() if wanted.match(t)]
         code, _ = run(["ninja", "-C", self.build, "-j", str(self.jobs)] + objects,
                       self.tree, None, log)
+        if code == 0 and any(target == "kvo_adversarial" for target, _, _ in self.programs):
+            # The harness archive holds no library code, so it does not wait for a library build.
+            code, _ = run(["sh", "-c", self.commands("tests/adversarial/libkvo_adv_harness.a")],
+                          self.build, None, log)
         return code == 0
 
     def compile(self, log):
         code, _ = run(["cmake", "--build", self.build, "-j", str(self.jobs), "--target",
-                       "kvo_tests", "kvom6"], self.tree, None, log)
+                       "kvom6"] + [target for target, _, _ in self.programs], self.tree, None, log)
         return code == 0
+
+    def commands(self, output):
+        """The last of the commands that make `output` in the build (its link or archive step)."""
+        commands = subprocess.run(["ninja", "-C", self.build, "-t", "commands", output],
+                                  check=True, stdout=subprocess.PIPE, text=True).stdout
+        return commands.strip().split("\n")[-1]
 
     def killer(self):
         """None when every test passes, otherwise what failed first: a gtest name, a reference
         script, or either with "timeout". A crash, a failure or a timeout is a kill."""
-        unit = os.path.join(self.build, "tests", "kvo_tests")
-        out = os.path.join(self.build, "unit.out")
-        with open(out, "w", encoding="utf-8") as log:
-            code, timed_out = run([unit, "--gtest_brief=1", "--gtest_fail_fast"],
-                                  self.build, self.timeout, log)
-        if code != 0:
-            with open(out, encoding="utf-8", errors="replace") as log:
-                failed = re.findall(r"^\[  FAILED  \] (\S+)", log.read(), re.M)
-            return (failed[0] if failed else "kvo_tests") + (" timeout" if timed_out else "")
+        for target, path, arguments in self.programs:
+            out = os.path.join(self.build, target + ".out")
+            with open(out, "w", encoding="utf-8") as log:
+                code, timed_out = run([os.path.join(self.build, path)] + arguments,
+                                      self.build, self.timeout, log)
+            if code != 0:
+                with open(out, encoding="utf-8", errors="replace") as log:
+                    text = log.read()
+                failed = re.findall(r"^\[  FAILED  \] ([^\s,]+)", text, re.M) or [
+                    target + " " + m for m in re.findall(r"^FAIL (\S+)", text, re.M)]
+                return (failed[0] if failed else target) + (" timeout" if timed_out else "")
         for script in self.references:
             code, timed_out = run([self.python, script, self.library], self.build,
                                   self.timeout)
@@ -305,16 +329,18 @@ class Suite:
         shutil.copy(os.path.realpath(self.library), os.path.join(where, "libkvom6.so"))
 
     def relinker(self):
-        """The link command of kvo_tests as a function of the static library to link."""
-        commands = subprocess.run(["ninja", "-C", self.build, "-t", "commands", "tests/kvo_tests"],
-                                  check=True, stdout=subprocess.PIPE, text=True).stdout
-        link = commands.strip().split("\n")[-1]
-        assert "libkvom6.a" in link, link
+        """The link commands of the test programs as a function of the static library to link."""
+        links = [self.commands(path) for _, path, _ in self.programs]
+        for link in links:
+            assert re.search(r"(?<![\w/])libkvom6\.a", link), link
 
         def relink(archive, log):
-            cmd = link.replace("libkvom6.a", archive, 1)
-            return subprocess.run(["sh", "-c", cmd], cwd=self.build, stdout=log,
-                                  stderr=subprocess.STDOUT).returncode == 0
+            for link in links:
+                cmd = re.sub(r"(?<![\w/])libkvom6\.a", lambda _: archive, link, count=1)
+                if subprocess.run(["sh", "-c", cmd], cwd=self.build, stdout=log,
+                                  stderr=subprocess.STDOUT).returncode != 0:
+                    return False
+            return True
         return relink
 
 

@@ -28,34 +28,23 @@ class ErrorEntry : public KvoTest {};
 // runs without a usable fork, such as user-mode emulation, can leave them out).
 using ErrorEntryDeathTest = ErrorEntry;
 
-TEST_F(ErrorEntry, StatusZeroClearsWithoutReport) {
+// Status 0 clears without a report; errors and positive statuses are stored, reported and
+// returned; back-traces (-1) and traces (-8) are reported but not stored.
+TEST_F(ErrorEntry, WhatIsStoredAndReported) {
   kvoSetErrStatus(-5);
   EXPECT_EQ(kvoError(0, "f", "m", "mod", 1), 0);
   EXPECT_EQ(kvoGetErrStatus(), 0);
   expectNoReport();
-}
-
-TEST_F(ErrorEntry, ErrorIsStoredAndReturnedFromReporter) {
-  EXPECT_EQ(kvoError(-4, "kvoX", "NULL Pointer", "kvomod", 7), -4);
-  EXPECT_EQ(kvoGetErrStatus(), -4);
-  expectReport(-4, "kvoX", "NULL Pointer", "kvomod");
-}
-
-TEST_F(ErrorEntry, BacktraceAndTraceAreReportedButNotStored) {
-  kvoError(-5, "kvoInner", "n<=0", "kvoa", 1);
-  kvoError(-1, "kvoOuter", nullptr, "kvob", 2);
-  kvoError(-8, "kvoTrace", "note", "kvoc", 3);
-  EXPECT_EQ(kvoGetErrStatus(), -5);
-  ASSERT_EQ(kvotest::reports().size(), 3u);
-  EXPECT_EQ(kvotest::reports()[1].status, -1);
-  EXPECT_EQ(kvotest::reports()[1].message, "<null>");
-  EXPECT_EQ(kvotest::reports()[2].line, 3);
-}
-
-TEST_F(ErrorEntry, PositiveStatusIsStoredAndReported) {
   EXPECT_EQ(kvoError(3, "f", "m", "mod", 1), 3);
   EXPECT_EQ(kvoGetErrStatus(), 3);
   expectReport(3, "f", "m", "mod");
+  kvoError(-5, "kvoInner", "n<=0", "kvoa", 1);
+  EXPECT_EQ(kvoError(-1, "kvoOuter", nullptr, "kvob", 2), -1);
+  kvoError(-8, "kvoTrace", "note", "kvoc", 3);
+  EXPECT_EQ(kvoGetErrStatus(), -5);
+  ASSERT_EQ(kvotest::reports().size(), 3u);
+  EXPECT_EQ(kvotest::reports()[1].message, "<null>");
+  EXPECT_EQ(kvotest::reports()[2].line, 3);
 }
 
 TEST_F(ErrorEntry, AccessorsStoreUnchecked) {

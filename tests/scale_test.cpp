@@ -15,16 +15,6 @@ using kvo::kvoScaleIntsToShorts;
 using kvo::kvoScaleIntToShort;
 using kvo::kvoScaleLongsToShorts;
 
-// Straight from the rules, in 64-bit arithmetic.
-short reference(std::int64_t v, int mode, int s) {
-  if (mode == 2 || mode == 3) {
-    if (s > 0) v >>= std::min(s, 31);
-    if (s < 0) v *= std::int64_t{1} << std::min(-s, 15);
-  }
-  if (mode == 1 || mode == 3) return short(std::clamp<std::int64_t>(v, -32768, 32767));
-  return short(std::uint16_t(std::uint64_t(v) & 0xFFFF));
-}
-
 std::vector<std::int32_t> sampleInts() {
   std::vector<std::int32_t> v;
   for (std::int32_t x = -70000; x <= 70000; ++x) v.push_back(x);
@@ -42,7 +32,7 @@ TEST(ScaleInts, WrapAndSaturateEveryValue) {
   for (int mode : {0, 1, 5, 6, -1, 8}) {  // unknown modes wrap
     kvoScaleIntsToShorts(values.data(), out.data(), int(values.size()), mode, nullptr);
     for (std::size_t k = 0; k < values.size(); ++k) {
-      ASSERT_EQ(out[k], reference(values[k], mode == 1 ? 1 : 0, 0))
+      ASSERT_EQ(out[k], kvotest::toShort(values[k], mode, nullptr))
           << values[k] << " mode " << mode;
     }
   }
@@ -65,17 +55,6 @@ TEST(ScaleInts, AutoFactorOfTheExtremesAndOfOneValue) {
   EXPECT_EQ(kvoScaleIntToShort(70000, 3, nullptr), 32767);  // a null factor means no shift
 }
 
-// The automatic factor from the rule: p - 14 for the highest set bit p of the largest magnitude.
-int referenceAutoFactor(const std::vector<std::int64_t>& v) {
-  std::int64_t lo = 0, hi = 0;
-  for (std::int64_t x : v) lo = std::min(lo, x), hi = std::max(hi, x);
-  if (lo >= -32768 && hi <= 32767) return 0;
-  std::uint64_t magnitude = std::max<std::uint64_t>(hi, 0 - std::uint64_t(lo));
-  int p = -1;
-  while (magnitude) ++p, magnitude >>= 1;
-  return p - 14;
-}
-
 // Every 16-bit value times a sampled second operand (plus an offset): the results of products
 // and sums that later families hand to these routines.
 TEST(ScaleInts, EveryModeAndFactorOnEveryShortTimesASample) {
@@ -94,12 +73,11 @@ TEST(ScaleInts, EveryModeAndFactorOnEveryShortTimesASample) {
         int factor = s, factorWide = s;
         kvoScaleIntsToShorts(in.data(), out.data(), 65536, mode, &factor);
         kvoScaleLongsToShorts(wide.data(), outWide.data(), 65536, mode, &factorWide);
-        const int want = mode == 4 ? referenceAutoFactor(wide) : s;
+        const int want = mode == 4 ? kvotest::autoFactorOf(wide) : s;
         ASSERT_EQ(factor, want) << "b " << b << " mode " << mode;
         ASSERT_EQ(factorWide, want);
-        const int refMode = mode == 4 ? 2 : mode > 4 || mode < 0 ? 0 : mode;
         for (int k = 0; k < 65536; ++k) {
-          ASSERT_EQ(out[k], reference(in[k], refMode, want))
+          ASSERT_EQ(out[k], kvotest::toShort(in[k], mode, &s, want))
               << in[k] << " b " << b << " mode " << mode << " s " << s;
           ASSERT_EQ(outWide[k], out[k]);
         }

@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -27,8 +28,10 @@
 #include <map>
 #include <regex>
 #include <sstream>
+#include <type_traits>
 
 #include "harness.h"
+#include "kernels/isa.h"
 
 using namespace adv;
 
@@ -218,6 +221,28 @@ std::vector<Variant> variants(const Row& row) {
       }
     }
   }
+  // Several bad arguments at once show which check comes first (or, where every check runs,
+  // the order of all the reports): every pointer null, then also every count, flag word and
+  // scale mode at -1.
+  std::vector<int> pointers, words;
+  for (int i = 0; i < row.nparams; ++i) {
+    const K k = row.params[i].kind;
+    if (isPointer(k)) pointers.push_back(i);
+    if (k == K::Len || k == K::Order || k == K::Flags || k == K::ScaleMode) words.push_back(i);
+  }
+  auto nullAll = [pointers](Call& c) {
+    for (int i : pointers) c.arg(i).p = nullptr;
+    return true;
+  };
+  if (pointers.size() > 1) out.push_back({"null:all", nullAll, false});
+  if (!words.empty() && pointers.size() + words.size() > 1) {
+    out.push_back({"all-bad",
+                   [nullAll, words](Call& c) {
+                     for (int i : words) c.arg(i).i = -1;
+                     return nullAll(c);
+                   },
+                   false});
+  }
   if (scaleMode >= 0 && scaleFactor >= 0) {
     out.push_back({"auto-scale:null-factor",
                    [=](Call& c) {
@@ -396,6 +421,161 @@ bool zeroResult(const Row& row, const Slot& r) {
 // Frame functions report and set statuses as their job; their results are not error values.
 bool isFrame(const Row& row) { return std::strcmp(row.family, "errors") == 0; }
 
+// ---- the same results at every instruction-set level ----------------------------------------
+
+// One valid call on data of a plan, at the level in use: the result, the reports and every byte
+// of the caller's arrays and of the records that hold only values. Empty if the plan does not
+// fit the row.
+struct Plan {
+  const char* name;
+  int len, order;  // 0: the row's valid value
+  Call::Fill fill;
+  int scaleMode, scaleFactor;  // scaleMode -1: the row's valid mode
+};
+std::vector<Plan> plans(const Row& row) {
+  using F = Call::Fill;
+  std::vector<Plan> p = {{"valid", 0, 0, F::Pattern, -1, 0},
+                         {"long", 67, 7, F::Pattern, -1, 0},
+                         {"long special", 67, 7, F::Special, -1, 0},
+                         {"long random", 67, 7, F::Random, -1, 0},
+                         {"longer random", 1031, 11, F::Random, -1, 0}};
+  for (int i = 0; i < row.nparams; ++i) {
+    if (row.params[i].kind != K::ScaleMode) continue;
+    // Every scale mode on random and on extreme data, the fixed ones shifting both ways.
+    const int modes[][2] = {{0, 0}, {1, 0}, {2, 3}, {3, -2}, {4, 0}};
+    for (const auto& m : modes) {
+      p.push_back({"long random, a scale mode", 67, 7, F::Random, m[0], m[1]});
+      p.push_back({"long special, a scale mode", 67, 7, F::Special, m[0], m[1]});
+    }
+  }
+  return p;
+}
+
+bool valuesOnly(St s) {
+  return s == St::ToneState || s == St::TrnglState || s == St::RandUniState ||
+         s == St::RandGausState || s == St::WRandUniState || s == St::WRandGausState ||
+         s == St::GoertzState || s == St::GoertzStateDouble;
+}
+
+std::vector<std::string> resultsAtThisLevel(const Row& row, const Plan& plan) {
+  Call c(row, false);
+  if (!c.prepare()) return {};
+  for (int i = 0; i < row.nparams; ++i) {
+    const K k = row.params[i].kind;
+    if (k == K::Len && plan.len) c.arg(i).i = plan.len;
+    if (k == K::Order && plan.order) c.arg(i).i = plan.order;
+  }
+  if (!c.resize(kCap)) return {};
+  if (plan.fill != Call::Fill::Pattern) c.fillRandom(static_cast<unsigned>(plan.len), plan.fill);
+  for (int i = 0; i < row.nparams && plan.scaleMode >= 0; ++i) {
+    if (row.params[i].kind == K::ScaleMode) c.arg(i).i = plan.scaleMode;
+    if (row.params[i].kind == K::ScaleFactor && c.buffer(i))
+      *static_cast<int*>(c.buffer(i)) = plan.scaleFactor;
+  }
+  reports().clear();
+  kvoSetErrStatus(0);
+  std::vector<std::string> r = {formatResult(row, c.invoke()), formatReports(reports())};
+  reports().clear();
+  for (int i = 0; i < row.nparams; ++i) {
+    const Param& p = row.params[i];
+    std::size_t bytes = 0;
+    if (p.kind == K::In || p.kind == K::Out || p.kind == K::ScaleFactor)
+      bytes = p.elem == E::PTR ? 0 : static_cast<std::size_t>(c.count(i)) * elemSize(p.elem);
+    if (p.kind == K::State && valuesOnly(p.state)) bytes = stateSize(p.state);
+    const auto* b = static_cast<const char*>(c.buffer(i));
+    r.push_back(b ? std::string(b, bytes) : std::string());
+  }
+  return r;
+}
+
+// Kernels of different levels may add in another order, so infinities meet at other places and
+// NaNs carry other payloads: floating-point values agree when neither is finite or when they lie
+// within a few units in the last place of the array's largest finite magnitude. The 16-bit
+// transforms and the large 16-bit 2-D convolutions go through float sums whose order shows in
+// the rounding to 16 bits, so they may differ by one; other integers must agree exactly.
+template <class T>
+bool closeValues(const std::string& a, const std::string& b, T slack) {
+  if (a.size() != b.size()) return false;
+  std::vector<T> x(a.size() / sizeof(T)), y(x.size());
+  std::memcpy(x.data(), a.data(), x.size() * sizeof(T));
+  std::memcpy(y.data(), b.data(), y.size() * sizeof(T));
+  T scale = 0;
+  for (T v : x) {
+    if (std::isfinite(static_cast<double>(v))) scale = std::max<T>(scale, std::abs(v));
+  }
+  const T tol = std::is_integral_v<T> ? slack : slack * std::numeric_limits<T>::epsilon() * scale;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const double u = static_cast<double>(x[i]), v = static_cast<double>(y[i]);
+    if (std::isnan(u) && std::isnan(v)) continue;
+    if (u == v) continue;
+    if (!std::isfinite(u) && !std::isfinite(v)) continue;
+    if (!std::isfinite(u) || !std::isfinite(v) || std::abs(u - v) > static_cast<double>(tol))
+      return false;
+  }
+  return true;
+}
+
+bool sameAtEveryLevel(const Row& row, E elem, const std::string& a, const std::string& b) {
+  const bool viaFloat =
+      std::strcmp(row.family, "fft16") == 0 || std::strcmp(row.family, "conv2d") == 0;
+  switch (elem) {
+    case E::F32:
+    case E::C32:
+      return closeValues<float>(a, b, 64);
+    case E::F64:
+    case E::C64:
+      return closeValues<double>(a, b, 64);
+    case E::I16:
+    case E::C16:
+      return closeValues<short>(a, b, viaFloat ? 1 : 0);
+    default:
+      return a == b;
+  }
+}
+
+// The text of a result with every NaN written alike.
+std::string canonicalNan(std::string s) {
+  for (std::size_t at; (at = s.find("-nan")) != std::string::npos;) s.erase(at, 1);
+  return s;
+}
+
+// Each plan at the highest level, then at every lower one: the kernels of every level must give
+// the same results. Empty if they do, else what differs.
+std::string levelsDiffer(const Row& row) {
+  using kvo::kern::Isa;
+  const Isa top = kvo::kern::isa();
+  std::string why;
+  const bool conv2d = std::strcmp(row.family, "conv2d") == 0;
+  for (const Plan& plan : plans(row)) {
+    // Products of full-range 16-bit values summed in float cancel down to their rounding
+    // errors, which depend on the order of the sums: only small values are exact there.
+    if (conv2d && plan.fill != Call::Fill::Pattern) continue;
+    kvo::kern::setIsa(top);
+    const auto want = resultsAtThisLevel(row, plan);
+    for (Isa level : {Isa::Avx2, Isa::Sse2}) {
+      if (want.empty() || static_cast<int>(level) >= static_cast<int>(top)) continue;
+      kvo::kern::setIsa(level);
+      const auto got = resultsAtThisLevel(row, plan);
+      for (std::size_t i = 0; i < want.size() && why.empty(); ++i) {
+        const bool same =
+            got.size() == want.size() &&
+            (i == 0   ? canonicalNan(got[i]) == canonicalNan(want[i])
+             : i == 1 ? got[i] == want[i]
+                      : sameAtEveryLevel(row, row.params[i - 2].elem, want[i], got[i]));
+        if (!same) {
+          why = std::string(plan.name) + " data: " + kvo::kern::isaName(level) + " differs in " +
+                (i == 0   ? "the result"
+                 : i == 1 ? "the reports"
+                          : row.params[i - 2].name);
+        }
+      }
+    }
+    releaseThreadTables();
+  }
+  kvo::kern::setIsa(top);
+  return why;
+}
+
 struct Totals {
   long functions = 0, valid = 0, invalid = 0, reports = 0, skipped = 0, leaf = 0, failures = 0;
 };
@@ -531,6 +711,15 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "SLOW %s %.2f\n", row.name, rowSecs);
   }
   releaseThreadTables();
+  // After the reports, whose golden lines may depend on the tables the calls before them cached.
+  for (int r = 0; r < kTableSize; ++r) {
+    const Row& row = kTable[r];
+    if ((!only.empty() && only != row.name) || isFrame(row)) continue;
+    gRow = row.name;
+    gVariant = "levels";
+    const std::string why = levelsDiffer(row);
+    if (!why.empty()) fail(row, "levels", why);
+  }
 
   if (write) {
     std::ofstream out(goldenPath);

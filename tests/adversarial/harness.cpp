@@ -82,14 +82,15 @@ std::size_t stateSize(St s) {
     KVO_ADV_STATE(FirTapState)
     KVO_ADV_STATE(FirDlyState)
     KVO_ADV_STATE(FirState)
-    KVO_ADV_STATE(IirTapState) KVO_ADV_STATE(IirDlyState) KVO_ADV_STATE(IirState)
-        KVO_ADV_STATE(LmsTapState) KVO_ADV_STATE(LmsDlyState) KVO_ADV_STATE(LmsState)
-            KVO_ADV_STATE(WtState) KVO_ADV_STATE(GoertzState) KVO_ADV_STATE(GoertzStateDouble)
-                KVO_ADV_STATE(ToneState) KVO_ADV_STATE(TrnglState) KVO_ADV_STATE(RandUniState)
-                    KVO_ADV_STATE(RandGausState) KVO_ADV_STATE(WRandUniState)
-                        KVO_ADV_STATE(WRandGausState)
+    KVO_ADV_STATE(IirTapState)
+    KVO_ADV_STATE(IirDlyState)
+    KVO_ADV_STATE(IirState) KVO_ADV_STATE(LmsTapState) KVO_ADV_STATE(LmsDlyState)
+        KVO_ADV_STATE(LmsState) KVO_ADV_STATE(WtState) KVO_ADV_STATE(GoertzState)
+            KVO_ADV_STATE(GoertzStateDouble) KVO_ADV_STATE(ToneState) KVO_ADV_STATE(TrnglState)
+                KVO_ADV_STATE(RandUniState) KVO_ADV_STATE(RandGausState)
+                    KVO_ADV_STATE(WRandUniState) KVO_ADV_STATE(WRandGausState)
 #undef KVO_ADV_STATE
-                            case St::None : break;
+                        case St::None : break;
   }
   return 0;
 }
@@ -276,7 +277,7 @@ void Call::allocArray(int i, long n) {
   n = std::max(n, 0L);
   count_[i] = n;
   a_[i].p = buf_[i] = own(static_cast<std::size_t>(n) * elemSize(prm.elem));
-  fill(i, false);
+  fill(i, Fill::Pattern);
 }
 
 bool Call::prepare(const std::vector<std::pair<St, void*>>& bound) {
@@ -334,9 +335,15 @@ bool Call::resize(long cap) {
   return true;
 }
 
-void Call::fill(int i, bool special) {
+void Call::fill(int i, Fill how, unsigned seed) {
   const Param& prm = row_->params[i];
   const long n = count_[i];
+  const bool special = how == Fill::Special;
+  std::uint32_t state = seed * 2654435761u + static_cast<std::uint32_t>(i);
+  auto next = [&state] {  // a small linear congruential generator, the same on every platform
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  };
   static const float kF[] = {std::numeric_limits<float>::quiet_NaN(),
                              std::numeric_limits<float>::infinity(),
                              -std::numeric_limits<float>::infinity(),
@@ -347,7 +354,13 @@ void Call::fill(int i, bool special) {
                              0.5f};
   static const short kW[] = {-32768, 32767, 0, -1, 1, -32767};
   auto real = [&](long k) {
+    if (how == Fill::Random) return static_cast<float>(next()) * 0x1p-22f - 2.0f;
     return special ? kF[k % 8] : 0.25f + 0.125f * static_cast<float>(k % 5);
+  };
+  auto word = [&](long k, int part) {  // part 1: the imaginary part of a complex value
+    if (how == Fill::Random) return static_cast<short>(next());
+    if (special) return kW[(k + part) % 6];
+    return static_cast<short>(part ? 2 + k % 3 : 1 + k % 5);
   };
   for (long k = 0; k < n; ++k) {
     switch (prm.elem) {
@@ -364,12 +377,10 @@ void Call::fill(int i, bool special) {
         static_cast<ComplexDouble*>(buf_[i])[k] = {real(k), real(k + 3)};
         break;
       case E::I16:
-        static_cast<short*>(buf_[i])[k] = special ? kW[k % 6] : static_cast<short>(1 + k % 5);
+        static_cast<short*>(buf_[i])[k] = word(k, 0);
         break;
       case E::C16:
-        static_cast<ComplexShort*>(buf_[i])[k] =
-            special ? ComplexShort{kW[k % 6], kW[(k + 1) % 6]}
-                    : ComplexShort{static_cast<short>(1 + k % 5), static_cast<short>(2 + k % 3)};
+        static_cast<ComplexShort*>(buf_[i])[k] = {word(k, 0), word(k, 1)};
         break;
       case E::I32:
         static_cast<int*>(buf_[i])[k] = special && k % 2 ? INT_MIN : 2;
@@ -407,11 +418,13 @@ void Call::fill(int i, bool special) {
   }
 }
 
-void Call::fillSpecial() {
+void Call::fillSpecial() { fillRandom(0, Fill::Special); }
+
+void Call::fillRandom(unsigned seed, Fill how) {
   for (int i = 0; i < row_->nparams; ++i) {
     const Param& prm = row_->params[i];
     if ((prm.kind == K::In || prm.kind == K::Out) && prm.elem != E::I32 && prm.elem != E::PTR) {
-      fill(i, true);
+      fill(i, how, seed);
     }
   }
 }

@@ -142,6 +142,10 @@ class Call {
   // Fills every float array with NaN, infinities, denormals and signed zeros, 16-bit arrays with
   // their extremes.
   void fillSpecial();
+  // Fills every data array: pseudo-random values (floats in [-2, 2), 16-bit over their range)
+  // or, with Special, the values of fillSpecial.
+  enum class Fill { Pattern, Special, Random };
+  void fillRandom(unsigned seed, Fill how = Fill::Random);
 
   Slot& arg(int i) { return a_[i]; }
   const Row& row() const { return *row_; }
@@ -157,7 +161,7 @@ class Call {
   void* own(std::size_t bytes);
   bool prepareState(int i, const std::vector<std::pair<St, void*>>& bound);
   void allocArray(int i, long n);
-  void fill(int i, bool special);
+  void fill(int i, Fill how, unsigned seed = 0);
 
   const Row* row_;
   bool atStart_;

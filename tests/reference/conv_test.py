@@ -138,6 +138,72 @@ for code, ca, cb in (("w", False, False), ("v", True, True), ("wv", False, True)
             fn(ptr(a), la, ptr(b), lb, ptr(dst), lo, hi, mode, None)
             exact(f"kvo{code}CrossCorr mode {mode} ({la}, {lb})", dst.astype(np.int64), conv(want))
 
+# ---- 16-bit convolution: products wrapped, each addition saturated, the shorter operand (the
+# second on a tie) outside; a fixed factor shifts the results right (at most 15) or left ----
+def wrap16(v):
+    return ((v + 32768) % 65536) - 32768
+
+
+def conv16(x, h, mode, factor):
+    a, b = (h, x) if len(x) < len(h) else (x, h)
+    y = np.zeros(len(a) + len(b) - 1, np.int64)
+    for j, bj in enumerate(b.astype(np.int64)):
+        if bj:
+            y[j:j + len(a)] = np.clip(y[j:j + len(a)] + wrap16(a * bj), -32768, 32767)
+    if mode == 2 and factor:
+        y = y >> min(factor, 15) if factor > 0 else wrap16(y << -factor) if factor > -16 else 0 * y
+    return y
+
+
+wconv = lib.kvowConv
+wconv.argtypes = [P, I, P, I, P, I, IP]
+for lx, lh, mode, factor, small in ((1, 1, 0, 0, False), (37, 5, 0, 0, False), (5, 37, 1, 0, False),
+                                    (100, 100, 2, 3, True), (64, 9, 2, -2, True),
+                                    (64, 9, 2, -17, True), (64, 9, 2, 20, False),
+                                    (300, 70, 3, 2, False)):
+    lim = 41 if small else 32768
+    x = rng.integers(-lim, lim, lx).astype(np.int16)
+    h = rng.integers(-lim, lim, lh).astype(np.int16)
+    h[0] = 0
+    y = np.full(lx + lh - 1, 0x5A5A, np.int16)  # whatever the output held before
+    f = ctypes.c_int(factor)
+    wconv(ptr(x), lx, ptr(h), lh, ptr(y), mode, ctypes.byref(f))
+    exact(f"kvowConv ({lx}, {lh}) mode {mode} factor {factor}", y.astype(np.int64),
+          conv16(x.astype(np.int64), h.astype(np.int64), mode, factor))
+
+# The 2-D direct path the same way, the kernel outside; autocorrelation normalised as floats.
+x = (np.arange(36) * 2311 - 30000).astype(np.int16).reshape(4, 9)
+h = (np.arange(9) * 977 - 4000).astype(np.int16).reshape(3, 3)
+want = np.zeros((6, 11), np.int64)
+for bi in range(3):
+    for bj in range(3):
+        want[bi:bi + 4, bj:bj + 9] = np.clip(want[bi:bi + 4, bj:bj + 9] +
+                                             wrap16(x.astype(np.int64) * int(h[bi, bj])), -32768, 32767)
+y = np.zeros((6, 11), np.int16)
+lib.kvowConv2D(ptr(x), 9, 4, ptr(h), 3, 3, ptr(y), 1, None)
+exact("kvowConv2D direct", y.astype(np.int64), want)
+x = np.full(12, 300, np.int16)  # constant: the sum at lag k is (12 - k) * 90000
+for kind in (0, 1, 2, 5):
+    dst, f = np.zeros(6, np.int16), ctypes.c_int(4)
+    lib.kvowAutoCorr(ptr(x), 12, ptr(dst), 6, kind, 2, ctypes.byref(f))
+    sums = (12.0 - np.arange(6)) * 90000
+    v = sums / 12 if kind == 1 else sums / (12 - np.arange(6)) if kind == 2 else sums
+    exact(f"kvowAutoCorr type {kind}", dst.astype(np.int64), wrap16(np.trunc(v / 16).astype(np.int64)))
+
+# kvowFilter2D: the kernel quantised with one exponent e (sum |k| = 2.245 gives 13), 64-bit sums
+# of the quantised kernel shifted back by e and saturated; the kernel comes back unchanged.
+src = ((np.arange(77) * 7919) % 20000 - 10000).astype(np.int16).reshape(7, 11)
+k = np.array([[0.25, -0.5, 0.125], [1.0, 0.3, -0.07]], np.float32)
+keep = k.copy()
+dst = np.zeros((7, 11), np.int16)
+lib.kvowFilter2D(ptr(src), 11, 7, ptr(k), 3, 2, ptr(dst), 1, None)
+q = np.trunc(np.ldexp(k.astype(np.float64), 13) + np.where(k < 0, -0.5, 0.5)).astype(np.int64)
+pad = np.zeros((9, 13), np.int64)
+pad[1:8, 1:12] = src  # dst[r, c] sums q[i, j] * src[r + 1 - i, c + 1 - j]
+want = sum(q[i, j] * pad[2 - i:9 - i, 2 - j:13 - j] for i in range(2) for j in range(3))
+exact("kvowFilter2D", dst.astype(np.int64), np.clip(want >> 13, -32768, 32767))
+exact("kvowFilter2D kernel restored", k, keep)
+
 # ---- 2-D convolution against scipy.signal.convolve2d, every method
 for code, t in (("s", np.float32), ("d", np.float64)):
     fn = getattr(lib, f"kvo{code}Conv2D")

@@ -90,6 +90,57 @@ for n in lengths:
 lib.kvocFreeTwdTbls()
 lib.kvozFreeTwdTbls()
 
+# ---- 16-bit integer core: Q14 twiddles truncated toward zero (from the long double cosine of
+# the double angle), wrapping 32-bit sums, arithmetic shift, truncating division for the scaled
+# inverse, then the scale mode; a null factor counts as 0 ----
+DO_INT_CORE = 8192
+
+
+def int_core(x, flags, mode, factor):
+    L = len(x)
+    angle = np.longdouble(6.283185307179586 / L * np.arange(L))
+    a = np.trunc(16384 * np.cos(angle)).astype(np.int64)
+    b = np.trunc(16384 * np.sin(angle)).astype(np.int64)
+    j = np.outer(np.arange(L), np.arange(L)) % L  # j[n, k]
+    s = -b[j] if flags & INV else b[j]
+    xr, xi = x[:, 0:1].astype(np.int64), x[:, 1:2].astype(np.int64)
+    wrap = lambda v: (v + 2**31) % 2**32 - 2**31
+    re, im = wrap(np.sum(xr * a[j] + xi * s, 0)), wrap(np.sum(-xr * s + xi * a[j], 0))
+    div = L if flags & INV and not flags & NOSCALE else 1
+    val = lambda v, f: np.fix((v >> min(f + 14, 31)) / div).astype(np.int64)
+    f = factor if mode >= 2 else 0
+    if mode == 4:
+        f = 0
+        while max(np.abs(val(re, f)).max(), np.abs(val(im, f)).max()) > 32767 or min(
+                val(re, f).min(), val(im, f).min()) < -32768:
+            f += 1
+    out = np.stack((val(re, f), val(im, f)), -1)
+    return (np.clip(out, -32768, 32767) if mode in (1, 3) else out).astype(np.int16), f
+
+
+for L in (2, 3, 5, 16, 17, 100, 128, 160):
+    for amplitude in (1000, 32768):
+        x = rng.integers(-amplitude, amplitude, (L, 2)).astype(np.int16)
+        for flags in (FORW, INV, INV | NOSCALE):
+            flags |= DO_INT_CORE if L > 128 else 0
+            for mode in range(5):
+                for factor in (1, None) if mode in (2, 3) else (0,):
+                    want, want_factor = int_core(x, flags, mode, factor or 0)
+                    got, f = x.copy(), ctypes.c_int(factor or 0)
+                    lib.kvovDft(ptr(got), ptr(got), L, flags, mode,
+                                ctypes.byref(f) if factor is not None else None)
+                    check(f"kvovDft integer core N={L} flags {flags} mode {mode} factor {factor}",
+                          np.array_equal(got, want) and f.value == (factor or want_factor))
+# Mode 7 has both the fixed and the auto bit: refused, nothing written.
+dst = np.full((16, 2), 0x5A5A, np.int16)
+lib.kvoRedirectError(lib.kvoNulDevReport)
+lib.kvoSetErrMode(1)
+lib.kvovDft(ptr(x), ptr(dst), 16, FORW, 7, ctypes.byref(ctypes.c_int(0)))
+check("kvovDft mode 7 writes nothing", np.all(dst == 0x5A5A) and lib.kvoGetErrStatus() == -5)
+lib.kvoSetErrStatus(0)
+lib.kvoSetErrMode(0)
+lib.kvovFreeTwdTbls()
+
 # ---- Goertzel: freq k/N gives bin k of the forward DFT ----
 for n, k in ((1, 0), (8, 3), (100, 7), (256, 255), (1000, 123)):
     x = rng.uniform(-1, 1, n) + 1j * rng.uniform(-1, 1, n)
@@ -129,6 +180,21 @@ for n in dct_lengths:
         lib.kvowDct(ptr(xs), ptr(dst), n, flags)
         err = note("kvowDct (LSB)", np.max(np.abs(dst - np.clip(ref, -32768, 32767))))
         check(f"kvowDct flags {flags} N={n}", err <= 1.01, f"{err:.3g} LSB")
+
+# ---- 16-bit DCT at full scale: random values, constants, and the sign pattern of every cosine
+# of the transform (the inputs with the largest outputs and sums), within about one LSB ----
+for n in (1, 2, 3, 4, 8, 16, 32, 64, 128, 12, 100):
+    j = np.arange(n)
+    signs = np.where(np.cos(np.pi * np.outer(np.arange(n), 2 * j + 1) / (2 * n)) >= 0, 32767, -32768)
+    inputs = np.vstack([rng.integers(-a, a, (2, n)) for a in (16384, 32768)] +
+                       [np.full((1, n), -32768), np.full((1, n), 32767), signs]).astype(np.int16)
+    for xs in inputs:
+        for flags, t in ((FORW, scipy.fft.dct), (INV, scipy.fft.idct)):
+            dst = xs.copy()
+            lib.kvowDct(ptr(dst), ptr(dst), n, flags)
+            ref = np.clip(t(xs.astype(np.float64), type=2, norm="ortho"), -32768, 32767)
+            err = note("kvowDct full scale (LSB)", np.max(np.abs(dst - ref)))
+            check(f"kvowDct full scale flags {flags} N={n}", err <= 1.05, f"{err:.3g} LSB")
 
 # ---- DCT from several threads with different lengths at once ----
 def worker(n, seed, out):

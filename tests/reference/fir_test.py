@@ -103,37 +103,91 @@ for pair in PAIRS:
         close(f"kvo{pair}bFir {tag}", out2, want, tol)
         lib.kvoFirFree(C.byref(state))
 
-# 16 bit: exact integer convolution of the quantised taps, shifted by tapsFactor and saturated.
+# 16 bit: the taps quantised with one exponent n (the largest with sum|h| * 2^n below 32767),
+# exact integer convolution wrapping at 32 bits, shifted back by n and stored by the scale mode:
+# low level and high level, blocks (split in two) and single samples.
+def taps_factor(h):
+    total = float(np.sum(np.abs(h.astype(np.float64))))
+    n = 0
+    if total <= 32767:
+        while total * 2.0 ** (n + 1) < 32767:
+            n += 1
+    else:
+        n = -1
+        while total / 2.0 ** -n > 32767:
+            n -= 1
+    return n
+
+
+def scaled(sums, n, mode, factor):
+    """Outputs from the exact sums (int64 holding 32-bit values) and the factor mode 4 reports."""
+    if mode & 4:
+        v = sums >> min(n, 31) if n > 0 else ((sums << min(-n, 31)) + 2**31) % 2**32 - 2**31
+        big = int(np.max(np.abs(v))) if len(v) else 0
+        f = big.bit_length() - 1 - 14 if big > 32767 else 0
+        return (v >> f).astype(np.int16), f
+    eff = n + (factor if mode & 2 else 0)
+    sat = bool(mode & 1) if eff != 0 else (mode & ~2) == 1
+    v = sums >> min(eff, 31) if eff > 0 else sums << min(-eff, 15)
+    return (np.clip(v, -32768, 32767) if sat else v).astype(np.int16), factor
+
+
+MODES = ((0, 0, 1), (1, 0, 1), (2, 1, 0.01), (3, -2, 1), (4, 0, 1), (4, 0, 9e4), (1, 0, 5e5),
+         (2, -3, 3e-6))  # mode, factor, gain of the taps (small gains: positive exponents)
+wfirl = fn("kvowFirl", C.c_short, P, P, C.c_short, I, P)
+wfir = fn("kvowFir", C.c_short, P, C.c_short, I, P)
+wbfir = fn("kvowbFir", I, P, P, P, I, I, P)
 for up, up_phase, down, down_phase, L in CASES:
     single = up == 1 and down == 1
     H = L - 1 if single else -(-L // up)
     iters = int(rng.integers(1, 400))
-    h = rng.uniform(-1, 1, L).astype(np.float32)
-    hist = rng.integers(-32768, 32768, H).astype(np.int16)
+    hist = rng.integers(-32768, 32768, H + 1).astype(np.int16)
     x = rng.integers(-32768, 32768, iters * down).astype(np.int16)
-    taps = h.copy()
-    ts, ds = TapState(), DlyState()
-    fn("kvowFirlInitMr", I, P, I, I, I, I, I, P)(ptr(taps), L, up, up_phase, down, down_phase,
-                                                 C.byref(ts))
-    n = ts.tapsFactor
-    q = np.clip(np.rint(h.astype(np.float64) * 2.0 ** n), -32768, 32767).astype(np.int64)
-    z = np.concatenate([hist, x]).astype(np.int64)
-    u = np.zeros(len(z) * up, np.int64)
-    u[::up] = z
-    full = np.convolve(q, u)
-    tau = np.arange(iters * up) * down + down_phase + H * up - up_phase
-    sums = np.where(tau < len(full), full[np.minimum(tau, len(full) - 1)], 0)
-    sums = ((sums + 2**31) % 2**32 - 2**31).astype(np.int64)  # 32-bit wrap-around
-    want = np.clip(sums >> n if n >= 0 else sums << -n, -32768, 32767).astype(np.int16)
-    dly = np.zeros(H + 1, np.int16)
-    dly[:H] = hist
-    fn("kvowFirlInitDlyl", I, P, P, P)(C.byref(ts), ptr(dly), C.byref(ds))
-    fn("kvowFirlSetDlyl", I, P, P, P)(C.byref(ts), ptr(dly), C.byref(ds))
-    out = np.zeros(iters * up, np.int16)
-    fn("kvowbFirl", None, P, P, P, P, I, I, P)(C.byref(ts), C.byref(ds), ptr(x), ptr(out), iters,
-                                               1, None)
-    bad = int(np.argmax(out != want))
-    check(f"kvowbFirl L={L} up={up} down={down}", np.array_equal(out, want),
-          f"first difference at {bad}: {out[bad]} != {want[bad]}")
+    for mode, factor, gain in MODES:
+        tag = f"L={L} up={up} down={down} mode {mode} gain {gain}"
+        h = (rng.uniform(-1, 1, L) * gain).astype(np.float32)
+        n = taps_factor(h)
+        q = np.clip(np.rint(h.astype(np.float64) * 2.0 ** n), -32768, 32767).astype(np.int64)
+        z = np.concatenate([hist[:H], x]).astype(np.int64)
+        u = np.zeros(len(z) * up, np.int64)
+        u[::up] = z
+        full = np.convolve(q, u)
+        tau = np.arange(iters * up) * down + down_phase + H * up - up_phase
+        sums = np.where(tau < len(full), full[np.minimum(tau, len(full) - 1)], 0)
+        sums = (sums + 2**31) % 2**32 - 2**31  # 32-bit wrap-around
+        want, want_factor = scaled(sums, n, mode, factor)
+
+        taps = h.copy()
+        ts, ds = TapState(), DlyState()
+        fn("kvowFirlInitMr", I, P, I, I, I, I, I, P)(ptr(taps), L, up, up_phase, down, down_phase,
+                                                     C.byref(ts))
+        check(f"kvowFirlInitMr tapsFactor {tag}", ts.tapsFactor == n, f"{ts.tapsFactor} != {n}")
+        dly = np.zeros(L if single else H, np.int16)
+        fn("kvowFirlInitDlyl", I, P, P, P)(C.byref(ts), ptr(dly), C.byref(ds))
+        fn("kvowFirlSetDlyl", I, P, P, P)(C.byref(ts), ptr(hist), C.byref(ds))
+        out, f = np.full(iters * up, 0x5A5A, np.int16), C.c_int(factor)
+        fn("kvowbFirl", None, P, P, P, P, I, I, P)(C.byref(ts), C.byref(ds), ptr(x), ptr(out), iters,
+                                                   mode, C.byref(f))
+        bad = int(np.argmax(out != want))
+        check(f"kvowbFirl {tag}", np.array_equal(out, want) and f.value == want_factor,
+              f"first difference at {bad}: {out[bad]} != {want[bad]}, factor {f.value}")
+
+        state = State()
+        fn("kvowFirInitMr", I, P, I, P, I, I, I, I, P)(ptr(h), L, ptr(hist), up, up_phase, down,
+                                                       down_phase, C.byref(state))
+        out, f = np.full(iters * up, 0x5A5A, np.int16), C.c_int(factor)
+        half = 0 if mode & 4 else iters // 2
+        wbfir(C.byref(state), ptr(x), ptr(out), half, mode, C.byref(f)) if half else None
+        wbfir(C.byref(state), ptr(x[half * down:]), ptr(out[half * up:]), iters - half, mode,
+              C.byref(f))
+        check(f"kvowbFir {tag}", np.array_equal(out, want))
+        lib.kvoFirFree(C.byref(state))
+        if single and not mode & 4:
+            fn("kvowFirlSetDlyl", I, P, P, P)(C.byref(ts), ptr(hist), C.byref(ds))
+            fn("kvowFirInit", I, P, I, P, P)(ptr(h), L, ptr(hist), C.byref(state))
+            got = [(wfirl(C.byref(ts), C.byref(ds), int(v), mode, C.byref(f)),
+                    wfir(C.byref(state), int(v), mode, C.byref(f))) for v in x]
+            check(f"kvowFirl, kvowFir {tag}", np.array_equal(np.array(got), np.stack((want, want), -1)))
+            lib.kvoFirFree(C.byref(state))
 
 finish()

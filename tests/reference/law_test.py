@@ -7,13 +7,16 @@ The decoders must equal audioop on every code (the library's A-law code is the G
 level one sample early at every mu-law decision point and, for negative samples, works on the
 one's complement, so it codes exact interval edges of negative samples one level lower. This test
 lists those samples, checks that each differs by exactly one code step, and that the library's
-code there is what the coding rules give (reimplemented below from the rules alone).
+code there is what the coding rules give (reimplemented below from the rules alone). The other
+linear formats and the transcoding tables are then held against these 16-bit coders.
 """
 import ctypes
 import struct
 import warnings
 
-from kvoref import check, finish, lib
+import numpy as np
+
+from kvoref import P, check, finish, lib, ptr
 
 with warnings.catch_warnings():
     warnings.simplefilter("ignore", DeprecationWarning)
@@ -148,5 +151,79 @@ for name, fn, theirs, rule, listed in (
                f"{name} {v}: {ours[k]:#04x} vs audioop {theirs[k]:#04x}")
     wrong = [v for v, a in zip(SAMPLES, ours) if a != rule(v)]
     expect(not wrong, f"{name}: codes differ from the rule at {wrong[:10]}")
+
+# ---- the other linear formats, held against the 16-bit coders checked above ----
+rng = np.random.default_rng(7)
+codes = np.arange(256, dtype=np.uint8)
+all16 = np.arange(-32768, 32768, dtype=np.int16)
+for law in ("ALaw", "MuLaw"):
+    w = np.zeros(256, np.int16)
+    getattr(lib, f"kvowb{law}ToLin")(ptr(codes), ptr(w), 256)
+    # Decoders: 32-bit samples in the upper half, floats scaled by 2^-15.
+    for code, dtype, want in (("i", np.int32, w.astype(np.int32) * 65536),
+                              ("s", np.float32, w.astype(np.float32) / 32768),
+                              ("d", np.float64, w / 32768.0)):
+        out = np.zeros(256, dtype)
+        getattr(lib, f"kvo{code}b{law}ToLin")(ptr(codes), ptr(out), 256)
+        expect(np.array_equal(out, want), f"kvo{code}b{law}ToLin")
+
+    def encode(code, x):
+        out = np.zeros(len(x), np.uint8)
+        getattr(lib, f"kvo{code}bLinTo{law}")(ptr(x), ptr(out), len(x))
+        return out
+
+    # Encoders: 32-bit samples by their upper half; floats from |x| >= 0.96875 on the largest code
+    # (by the sign bit), otherwise x * 32768 truncated, NaN as silence.
+    wide = np.concatenate((all16.astype(np.int64) * 65536 + rng.integers(0, 65536, 65536),
+                           rng.integers(-2**31, 2**31, 4465))).astype(np.int32)
+    expect(np.array_equal(encode("i", wide), encode("w", (wide >> 16).astype(np.int16))),
+           f"kvoibLinTo{law}")
+    for code, dtype in (("s", np.float32), ("d", np.float64)):
+        edge = dtype(0.96875)
+        special = np.array([0, edge, 0.9687, np.nextafter(edge, dtype(0)), 1, 0.5, 1e30, 1e-40,
+                            1 / 32768, np.inf, np.nan], dtype)
+        x = np.concatenate((special, -special, all16 / dtype(32768),
+                            np.nextafter(all16 / dtype(32768), dtype(0))))
+        with np.errstate(invalid="ignore"):
+            w16 = np.where(np.isnan(x), 0, np.where(np.abs(x) >= edge,
+                                                    np.where(np.signbit(x), -32768, 32767),
+                                                    np.trunc(np.nan_to_num(x) * 32768)))
+        expect(np.array_equal(encode(code, x), encode("w", w16.astype(np.int16))),
+               f"kvo{code}bLinTo{law}")
+
+# Any length and alignment, nothing written past the end.
+whole = np.zeros(65536, np.uint8)
+lib.kvowbLinToMuLaw(ptr(all16), ptr(whole), 65536)
+for offset in range(3):
+    for n in range(1, 100, 7):
+        part = np.full(n + 2, 0xA5, np.uint8)
+        lib.kvowbLinToMuLaw(all16[600 * n + offset:].ctypes.data_as(P), ptr(part), n)
+        lin = np.full(n + 1, 77, np.int16)
+        lib.kvowbALawToLin(part[offset:].ctypes.data_as(P), ptr(lin), n)
+        expect(np.array_equal(part[:n], whole[600 * n + offset:600 * n + offset + n]) and
+               part[n] == 0xA5 and lin[n] == 77, f"length {n} offset {offset}")
+
+# ---- transcoding: each table sends a code to a code of the other law with the same sign (bit 7
+# marks non-negative samples in both laws) whose level is the one just below or just above the
+# input's, keeping the order of the levels ----
+levels = {}
+for law in ("ALaw", "MuLaw"):
+    levels[law] = np.zeros(256, np.int16)
+    getattr(lib, f"kvowb{law}ToLin")(ptr(codes), ptr(levels[law]), 256)
+for name, src, dst in (("kvoMuLawToALaw", "MuLaw", "ALaw"), ("kvoALawToMuLaw", "ALaw", "MuLaw")):
+    out = np.zeros(256, np.uint8)
+    getattr(lib, name)(ptr(codes), ptr(out), 256)
+    x, y = np.abs(levels[src].astype(np.int64)), np.abs(levels[dst][out].astype(np.int64))
+    to = np.abs(levels[dst].astype(np.int64))
+    below = np.array([to[to <= v].max(initial=-1) for v in x])
+    above = np.array([to[to >= v].min(initial=1 << 20) for v in x])
+    same_sign = (codes & 0x80) == (out & 0x80)
+    order = all(y[d] <= y[c] for c in range(256) for d in range(256)
+                if (c ^ d) & 0x80 == 0 and x[d] < x[c])
+    expect(np.all((y == below) | (y == above)) and np.all(same_sign) and order, name)
+lib.kvoMuLawToALaw(ptr(np.array([0x80, 0xFF], np.uint8)), ptr(out), 2)
+expect(list(out[:2]) == [0xFF, 0x80], "kvoMuLawToALaw of 0x80 and 0xFF")
+lib.kvoALawToMuLaw(ptr(np.array([0x80, 0xFF], np.uint8)), ptr(out), 2)
+expect(list(out[:2]) == [0xFE, 0x80], "kvoALawToMuLaw of 0x80 and 0xFF")
 
 finish()

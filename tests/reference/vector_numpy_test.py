@@ -1,12 +1,13 @@
-"""16-bit arithmetic, element functions, norms and dot products of libkvom6 against numpy.
+"""16-bit arithmetic, element functions, norms, means and dot products of libkvom6 against numpy.
 
 Usage: python3 vector_numpy_test.py path/to/libkvom6.so
 """
 import ctypes as C
+from fractions import Fraction
 
 import numpy as np
 
-from kvoref import CF, I, P, check, finish, fn, ptr
+from kvoref import CD, CF, I, P, check, finish, fn, ptr
 
 rng = np.random.default_rng(2024)
 
@@ -103,6 +104,19 @@ xd = rng.standard_normal(n) * 1e3 + 7
 check("kvodMean", abs(fn("kvodMean", C.c_double, P, I)(ptr(xd), n) - np.mean(xd)) <= 1e-15 * 7)
 check("kvosStdDev", abs(fn("kvosStdDev", C.c_float, P, I)(ptr(xs), n) -
                         np.mean(xs.astype(np.float64) ** 2)) <= 1e-7)
+check("kvosMean", abs(fn("kvosMean", C.c_float, P, I)(ptr(xs), n) -
+                      np.mean(xs.astype(np.float64))) <= 1e-6)
+check("kvodStdDev", abs(fn("kvodStdDev", C.c_double, P, I)(ptr(xd), n) - np.mean(xd ** 2)) <=
+      3e-16 * np.mean(xd ** 2))
+# The double sums carry their rounding errors (and the squares theirs), so over power-of-two
+# lengths, where the division is exact, the results are the exact rational ones correctly rounded.
+for name, power in (("kvodMean", 1), ("kvodStdDev", 2)):
+    f = fn(name, C.c_double, P, I)
+    wrong = 0
+    for length in (2, 4, 8, 16, 64) * 40:
+        v = rng.uniform(-1, 1, length) * 1e6 + 1e-3
+        wrong += f(ptr(v), length) != float(sum(Fraction(e) ** power for e in v) / length)
+    check(name + " correctly rounded", wrong == 0, f"{wrong} of 200 sums")
 w = rng.integers(-32768, 32768, n, dtype=np.int16)
 check("kvowMean", fn("kvowMean", C.c_short, P, I)(ptr(w), n) == int(np.trunc(np.sum(w, dtype=np.int64) / n)))
 
@@ -116,6 +130,20 @@ check("kvocDotProd", abs(r.re - want.real) <= 1e-5 and abs(r.im - want.imag) <= 
 kvosDotProd = fn("kvosDotProd", C.c_float, P, P, I)
 want = np.dot(xs.astype(np.float64), ys.astype(np.float64))
 check("kvosDotProd", abs(kvosDotProd(ptr(xs), ptr(ys), n) - want) <= 1e-5)
+# The other pairs: real or complex, float or double, each with a double sum rounded once.
+xdd, ydd = rng.standard_normal(n), rng.standard_normal(n)
+zf, zd = cf[:, 0] + 1j * cf[:, 1].astype(np.float64), zn[:, 0] + 1j * zn[:, 1]
+zg = cg[:, 0] + 1j * cg[:, 1].astype(np.float64)
+for name, res, a, b, va, vb, tol in (
+        ("kvodDotProd", C.c_double, xdd, ydd, xdd, ydd, 1e-13),
+        ("kvozDotProd", CD, zn, zn[::-1].copy(), zd, zd[::-1], 1e-13),
+        ("kvoscDotProd", CF, xs, cg, xs.astype(np.float64), zg, 1e-5),
+        ("kvocsDotProd", CF, cf, ys, zf, ys.astype(np.float64), 1e-5),
+        ("kvodzDotProd", CD, xdd, zn, xdd, zd, 1e-13),
+        ("kvozdDotProd", CD, zn, ydd, zd, ydd, 1e-13)):
+    r = fn(name, res, P, P, I)(ptr(a), ptr(b), n)
+    got = r if res is C.c_double else complex(r.re, r.im)
+    check(name, abs(got - np.dot(va, vb)) <= tol * np.sum(np.abs(va * vb)), f"{got} vs {np.dot(va, vb)}")
 w2 = rng.integers(-32768, 32768, n, dtype=np.int16)
 factor = C.c_int(0)
 got = fn("kvowDotProd", C.c_short, P, P, I, I, P)(ptr(w), ptr(w2), n, 4, C.byref(factor))

@@ -243,6 +243,36 @@ for name, dev in sorted(deviation.items()):
     note(f"16-bit {name} vs scipy, N <= 101 (units)", dev)
 
 
+# ---- limits: two points are too few and a Kaiser beta with beta*(N-1)/2 beyond 308 is refused,
+# the data left alone; pairs k and N-1-k get the same weight, the middle of an odd length is never
+# touched (a NaN or an extreme value there stays) and nothing past N is written ----
+for t, (dtype, _) in TYPES.items():
+    wide = 2 if t == "v" else 1
+    for name in NAMES:
+        param = {"Blackman": -0.2, "Kaiser": 0.3}.get(name)
+        p = None if param is None else (f32(param) if t in "scwv" else param)
+        for n in (3, 4, 9, 300, 301):
+            buf = np.full((n + 2) * wide, -32768 if dtype == np.int16 else 7.25 - 1.5j if t in "cz"
+                          else 7.25, dtype)
+            mid = n // 2 * wide
+            if n % 2:
+                buf[mid:mid + wide] = 32767 if dtype == np.int16 else np.nan
+            before = buf.copy()
+            status = call(t, name, buf, n, p)
+            body = buf[:n * wide].reshape(n, wide)
+            check(f"kvo{t}Win{name} N={n} symmetric, middle and tail untouched", status == 0 and
+                  np.array_equal(body, body[::-1], equal_nan=True) and
+                  np.array_equal(buf[n * wide:], before[n * wide:]) and
+                  np.array_equal(buf[mid:mid + wide], before[mid:mid + wide], equal_nan=True) ==
+                  bool(n % 2))
+        for n, q, want in [(2, p, -5)] + ([(101, 6.2, -5), (101, 6.1, 0)] if name == "Kaiser"
+                                          else []):
+            buf = np.full(202, 100, dtype)
+            status = call(t, name, buf, n, q)
+            check(f"kvo{t}Win{name}({q}) N={n} status", status == want and
+                  (want == 0 or np.all(buf == 100)))
+
+
 # ---- FIR design ----
 
 for fn in ("kvodFirLowpass", "kvodFirHighpass"):
@@ -283,8 +313,28 @@ def formula(kind, fl, fh, n, win, normal):
     return h
 
 
+# The limits of the edges and the length, each with its own status; nothing is written then.
+TINY, SMALLEST = 2.0**-1043, 2.0**-1042
+for kind in ("low", "high", "pass", "stop"):
+    for fl, fh, null, n, one_edge, two_edges in (
+            (0.1, 0.2, True, 4, -9, -9), (-1, 0.2, False, 4, -10, -10), (0.0, 0.2, False, 9, -11, -11),
+            (-0.0, 0.2, False, 9, -11, -11), (0.5, 0.6, False, 9, -11, -11),
+            (TINY, 0.2, False, 9, -11, -11), (np.nan, 0.2, False, 9, -11, -11),
+            (0.1, 0.5, False, 9, 0, -11), (0.1, -0.2, False, 9, 0, -11), (0.2, 0.2, False, 9, 0, -12),
+            (0.3, 0.2, False, 9, 0, -12), (SMALLEST, 0.25, False, 5, 0, 0)):
+        taps = np.full(16, 3.5)
+        lib.kvoSetErrStatus(-5)
+        t = None if null else ptr(taps)
+        status = (getattr(lib, f"kvodFir{kind.capitalize()}pass")(fl, t, n, 3, 1)
+                  if kind in ("low", "high") else
+                  getattr(lib, f"kvodFirBand{kind}")(fl, fh, t, n, 3, 1))
+        want = one_edge if kind in ("low", "high") else two_edges
+        check(f"{kind} design ({fl}, {fh}) length {n}", status == want and
+              (status != 0 or lib.kvoGetErrStatus() == 0) and (status == 0 or np.all(taps == 3.5)),
+              f"status {status}")
+
 for n in (5, 6, 7, 16, 33, 64, 101):
-    for win in (0, 1, 2, 3, 4, 5):
+    for win in (-1, 0, 1, 2, 3, 4, 5):
         for normal in (0, 1):
             cases = [("low", 0.2, None), ("low", 0.37, None), ("high", 0.1, None),
                      ("high", 0.3, None), ("pass", 0.1, 0.3), ("stop", 0.15, 0.35)]

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -73,6 +74,29 @@ inline std::vector<short> everyShort() {
   return v;
 }
 
+// The shared rules that bring an exact integer result to 16 bits (the block arithmetic counts its
+// shifts modulo 32 instead): mode 4 shifts right by the automatic factor; modes 2 and 3 shift by
+// the fixed factor, right by at most 31 and left by at most 15, a null factor meaning 0; modes 1
+// and 3 saturate and every other mode keeps the low 16 bits.
+inline short toShort(I64 v, int mode, const int* factor, int autoFactor = 0) {
+  if (mode == 4) return short(std::uint16_t(std::uint64_t(v >> autoFactor)));
+  if ((mode == 2 || mode == 3) && factor) {
+    v = *factor > 0 ? v >> std::min(*factor, 31) : v * (I64{1} << std::min(-*factor, 15));
+  }
+  if (mode == 1 || mode == 3) return short(std::clamp<I64>(v, -32768, 32767));
+  return short(std::uint16_t(std::uint64_t(v)));
+}
+// The automatic factor of those rules: 0 if every value fits in 16 bits, else the position of the
+// highest bit of the largest magnitude minus 14.
+inline int autoFactorOf(const std::vector<I64>& values) {
+  I64 lo = 0, hi = 0;
+  for (I64 v : values) lo = std::min(lo, v), hi = std::max(hi, v);
+  if (lo >= -32768 && hi <= 32767) return 0;
+  int p = 0;
+  while ((std::max(hi, -lo) >> (p + 1)) != 0) ++p;
+  return p - 14;
+}
+
 // A buffer filled with a recognisable byte pattern, to show that a failed call wrote nothing.
 template <class T>
 std::vector<T> sentinel(std::size_t n) {
@@ -115,13 +139,27 @@ std::vector<R> randomReals(std::size_t n, unsigned seed) {
   for (auto& x : v) x = dist(gen);
   return v;
 }
+// Reals in [-100, 100); 16-bit values over their whole range; complex values of either.
+template <class T>
+std::vector<T> randomOf(std::size_t n, unsigned seed) {
+  if constexpr (std::is_same_v<T, CF> || std::is_same_v<T, CD> || std::is_same_v<T, CS>) {
+    using R = decltype(T::re);
+    const auto r = randomOf<R>(2 * n, seed);
+    std::vector<T> v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = {r[2 * i], r[2 * i + 1]};
+    return v;
+  } else if constexpr (std::is_same_v<T, short>) {
+    std::mt19937 gen(seed);
+    std::vector<short> v(n);
+    for (auto& x : v) x = short(gen());
+    return v;
+  } else {
+    return randomReals<T>(n, seed);
+  }
+}
 template <class C>
 std::vector<C> randomComplex(std::size_t n, unsigned seed) {
-  using R = decltype(C::re);
-  auto r = randomReals<R>(2 * n, seed);
-  std::vector<C> v(n);
-  for (std::size_t i = 0; i < n; ++i) v[i] = {r[2 * i], r[2 * i + 1]};
-  return v;
+  return randomOf<C>(n, seed);
 }
 
 }  // namespace kvotest
