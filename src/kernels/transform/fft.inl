@@ -22,12 +22,15 @@ struct Fft : CVec<R, W, kInv> {
   using typename Base::Tile;
   // Blocks up to this many bytes run all their remaining stages breadth-first.
   static constexpr std::size_t kLeafBytes = 32768;
+  // Blocks of at least this many bytes (beyond the level-2 cache) are cut by two stages per pass
+  // on the way down rather than one: each pass over them costs a trip to memory.
+  static constexpr std::size_t kDeepBytes = std::size_t{1} << 21;
 
   // ---- vector stages: butterflies across whole vectors --------------------------------------
 
   // One radix-4 decimation-in-frequency butterfly on x[0..3] (values L apart, l2 = 2L reals),
   // with the twiddles of its span at offset j; the results replace x in the order they are stored.
-  static void butterfly4(T* x, const R* tw, std::size_t l2, std::size_t j) {
+  KVO_FFT_INLINE static void butterfly4(T* x, const R* tw, std::size_t l2, std::size_t j) {
     const T a0 = x[0] + x[2], a1 = x[0] - x[2], a2 = x[1] + x[3], a3 = rotate(x[1] - x[3]);
     x[0] = a0 + a2;
     x[1] = cmul(a0 - a2, load(tw + 2 * l2 + j), load(tw + 3 * l2 + j));
@@ -76,7 +79,7 @@ struct Fft : CVec<R, W, kInv> {
       store(d + j + 3 * l2, a1 - a3);
     }
   }
-  static void butterfly2(T& x0, T& x1, const R* tw, std::size_t l2, std::size_t j) {
+  KVO_FFT_INLINE static void butterfly2(T& x0, T& x1, const R* tw, std::size_t l2, std::size_t j) {
     const T sum = x0 + x1;
     x1 = cmul(x0 - x1, load(tw + j), load(tw + l2 + j));
     x0 = sum;
@@ -134,7 +137,7 @@ struct Fft : CVec<R, W, kInv> {
 
   // Multiplies by exp(-2 pi i k/16) (its conjugate for the inverse).
   template <int K>
-  static T twiddle(T v, const Consts& c) {
+  KVO_FFT_INLINE static T twiddle(T v, const Consts& c) {
     if constexpr (K == 0) {
       return v;
     } else if constexpr (K == 4) {
@@ -145,7 +148,7 @@ struct Fft : CVec<R, W, kInv> {
     }
   }
   template <int S, int C>
-  static void difPair(Tile& t, const Consts& c) {
+  KVO_FFT_INLINE static void difPair(Tile& t, const Consts& c) {
     if constexpr ((C & S) == 0) {
       const T u = t.x[C] + t.x[C + S], v = t.x[C] - t.x[C + S];
       t.x[C] = u;
@@ -153,7 +156,7 @@ struct Fft : CVec<R, W, kInv> {
     }
   }
   template <int S, int C>
-  static void ditPair(Tile& t, const Consts& c) {
+  KVO_FFT_INLINE static void ditPair(Tile& t, const Consts& c) {
     if constexpr ((C & S) == 0) {
       const T u = t.x[C], v = twiddle<(C & (S - 1)) * (8 / S)>(t.x[C + S], c);
       t.x[C] = u + v;
@@ -161,23 +164,23 @@ struct Fft : CVec<R, W, kInv> {
     }
   }
   template <int S, int... C>
-  static void difLevel(Tile& t, const Consts& c, std::integer_sequence<int, C...>) {
+  KVO_FFT_INLINE static void difLevel(Tile& t, const Consts& c, std::integer_sequence<int, C...>) {
     (difPair<S, C>(t, c), ...);
   }
   template <int S, int... C>
-  static void ditLevel(Tile& t, const Consts& c, std::integer_sequence<int, C...>) {
+  KVO_FFT_INLINE static void ditLevel(Tile& t, const Consts& c, std::integer_sequence<int, C...>) {
     (ditPair<S, C>(t, c), ...);
   }
   // Rows of the transposed tile are the in-vector positions: spans V/2 .. 1.
   template <int S = V / 2>
-  static void difTile(Tile& t, const Consts& c) {
+  KVO_FFT_INLINE static void difTile(Tile& t, const Consts& c) {
     if constexpr (S >= 1) {
       difLevel<S>(t, c, std::make_integer_sequence<int, V>());
       difTile<S / 2>(t, c);
     }
   }
   template <int S = 1>
-  static void ditTile(Tile& t, const Consts& c) {
+  KVO_FFT_INLINE static void ditTile(Tile& t, const Consts& c) {
     if constexpr (S < V) {
       ditLevel<S>(t, c, std::make_integer_sequence<int, V>());
       ditTile<S * 2>(t, c);
@@ -205,14 +208,14 @@ struct Fft : CVec<R, W, kInv> {
   // into (top kBits bits a, middle bits m, bottom kBits bits c); the tile of one m holds the V
   // vectors (a, m, *), and its results belong at (reverse c, reverse m, reverse a). Tiles of m and
   // reverse m are loaded together and stored into each other's places, so this works in place.
-  static void loadGroup(const R* d, std::size_t stride, std::size_t m, Tile& t) {
+  KVO_FFT_INLINE static void loadGroup(const R* d, std::size_t stride, std::size_t m, Tile& t) {
     for (int a = 0; a < V; ++a) {
       const std::size_t top = static_cast<std::size_t>(reverseBits(a, kBits));
       t.x[a] = load(d + 2 * (top * stride + m * V));
     }
     transpose(t);
   }
-  static void storeGroup(R* d, std::size_t stride, std::size_t m, const Tile& t) {
+  KVO_FFT_INLINE static void storeGroup(R* d, std::size_t stride, std::size_t m, const Tile& t) {
     for (int c = 0; c < V; ++c) {
       const std::size_t top = static_cast<std::size_t>(reverseBits(c, kBits));
       store(d + 2 * (top * stride + m * V), t.x[c]);
@@ -252,16 +255,18 @@ struct Fft : CVec<R, W, kInv> {
   // ---- real-FFT recombination, V pairs (k, M-k) at a time ----------------------------------
 
   template <std::size_t... S>
-  static T reverseImpl(T a, std::index_sequence<S...>) {
+  KVO_FFT_INLINE static T reverseImpl(T a, std::index_sequence<S...>) {
     return __builtin_shufflevector(a, a, reverseIndex(S, V)...);
   }
-  static T reverse(T a) { return reverseImpl(a, std::make_index_sequence<kLanes>()); }
+  KVO_FFT_INLINE static T reverse(T a) {
+    return reverseImpl(a, std::make_index_sequence<kLanes>());
+  }
   template <int kPart, std::size_t... S>
-  static T dupImpl(T a, std::index_sequence<S...>) {
+  KVO_FFT_INLINE static T dupImpl(T a, std::index_sequence<S...>) {
     return __builtin_shufflevector(a, a, dupIndex(S, kPart)...);
   }
   // a times b, both interleaved complex vectors.
-  static T cmulFull(T a, T b) {
+  KVO_FFT_INLINE static T cmulFull(T a, T b) {
     const T re = dupImpl<0>(b, std::make_index_sequence<kLanes>());
     const T im = dupImpl<1>(b, std::make_index_sequence<kLanes>());
     return madd(swapReIm(a), im * splat(-1, 1), a * re);
@@ -303,9 +308,15 @@ struct Fft : CVec<R, W, kInv> {
   // Decimation in frequency of M values: stages of spans M/4 ... V, src to dst on the first stage.
   static void difBlock(const R* s, R* d, std::size_t m, const R* tw, bool tiles, const Consts& c) {
     if (m * 2 * sizeof(R) > kLeafBytes) {
-      const std::size_t span = m / 4;
-      for (std::size_t g = 0; g < 2 * m; g += 8 * span) dif4(s + g, d + g, span, radix4(tw, span));
-      for (int q = 0; q < 4; ++q) difBlock(d + 2 * q * span, d + 2 * q * span, span, tw, tiles, c);
+      const bool deep = m * 2 * sizeof(R) >= kDeepBytes;
+      const std::size_t span = deep ? m / 16 : m / 4;
+      if (deep) {
+        dif16(s, d, span, radix4(tw, 4 * span), radix4(tw, span));
+      } else {
+        dif4(s, d, span, radix4(tw, span));
+      }
+      for (int q = 0; q < (deep ? 16 : 4); ++q)
+        difBlock(d + 2 * q * span, d + 2 * q * span, span, tw, tiles, c);
       return;
     }
     const R* in = s;
