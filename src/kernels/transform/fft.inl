@@ -272,20 +272,23 @@ struct Fft : CVec<R, W, kInv> {
     return madd(swapReIm(a), im * splat(-1, 1), a * re);
   }
 
-  // Pairs k = first .. first+V-1 with M-k; returns the first k not done (at most M/2 - 1 done).
-  static std::size_t postBlocks(R* z, std::size_t m, const R* table) {
+  // Pairs k = 1 .. with M-k, V at a time, while a whole block lies below M/2. Results go `shift`
+  // reals (0 or 1) below their sources. Shifted, a block of high values overwrites the last
+  // imaginary part of the next block down, so that block is loaded first.
+  static void postBlocks(R* z, std::size_t m, const R* table, std::size_t shift) {
     std::size_t k = 1;
+    T next = k + V <= m / 2 ? load(z + 2 * (m - k - V + 1)) : T{};
     for (; k + V <= m / 2; k += V) {
       R* lo = z + 2 * k;
       R* hi = z + 2 * (m - k - V + 1);
       const T t = load(table + 2 * (k - 1));
       const T b = kInv ? splat(1, 0) - swapReIm(t) : swapReIm(t) * splat(1, -1);
-      const T p = load(lo), q = conj(reverse(load(hi)));
+      const T p = load(lo), q = conj(reverse(next));
+      if (k + 2 * V <= m / 2) next = load(hi - 2 * V);
       const T d = cmulFull(p - q, b);
-      store(lo, q + d);
-      store(hi, reverse(conj(p - d)));
+      store(lo - shift, q + d);
+      store(hi - shift, reverse(conj(p - d)));
     }
-    return k;
   }
   static std::size_t preBlocks(const R* x1, R* z, std::size_t m, const R* table) {
     std::size_t k = 1;
@@ -406,22 +409,31 @@ void runWidth(const R* s, R* d, int order, int kind, bool inverse, const R* tw) 
 // With table entry t = (cos/2, 1/2 - sin/2) of angle 2 pi k/N: X[k] = Q + (P - Q) B and
 // X[M-k] = conj(P - (P - Q) B), where P = Z[k], Q = conj Z[M-k] and B = (t.im, -t.re) forward,
 // (1 - t.im, -t.re) inverse.
+// The results go `shift` reals below their sources, as in postBlocks; `hiIm` is the imaginary
+// part of Z[M - first], read before any store could overwrite it. Each high store overwrites the
+// imaginary part of the next high value, so that is carried along the same way.
 template <class R>
-void recombineForward(R* z, std::size_t m, const R* table, bool inverse, std::size_t first) {
+void recombineForward(R* z, std::size_t m, const R* table, bool inverse, std::size_t first,
+                      std::size_t shift, R hiIm) {
   for (std::size_t k = first; 2 * k < m; ++k) {
     const R* t = table + 2 * (k - 1);
     const R br = inverse ? R(1) - t[1] : t[1], bi = -t[0];
     R* lo = z + 2 * k;
     R* hi = z + 2 * (m - k);
-    const R pr = lo[0], pi = lo[1], qr = hi[0], qi = -hi[1];
+    const R pr = lo[0], pi = lo[1], qr = hi[0], qi = -hiIm;
+    hiIm = hi[-1];
     const R er = pr - qr, ei = pi - qi;
     const R dr = er * br - ei * bi, di = er * bi + ei * br;
-    lo[0] = qr + dr;
-    lo[1] = qi + di;
-    hi[0] = pr - dr;
-    hi[1] = di - pi;
+    lo[-shift] = qr + dr;
+    lo[1 - shift] = qi + di;
+    hi[-shift] = pr - dr;
+    hi[1 - shift] = di - pi;
   }
-  if (m >= 2 && !inverse) z[m + 1] = -z[m + 1];  // X[M/2] = conj Z[M/2] forward
+  if (m >= 2) {  // X[M/2] = conj Z[M/2] forward, Z[M/2] inverse
+    const R re = z[m];
+    z[m - shift] = re;
+    z[m + 1 - shift] = inverse ? hiIm : -hiIm;
+  }
 }
 
 // 2Z[k] = S + D and 2Z[M-k] = conj(S - D), with S = X[k] + conj X[M-k] and
@@ -485,10 +497,18 @@ constexpr int kWidest = 16;
 #endif
 
 template <Isa I, class R>
-void realPostK(R* z, std::size_t m, const R* table, bool inverse) {
-  const std::size_t first = inverse ? Fft<R, kWidest, true>::postBlocks(z, m, table)
-                                    : Fft<R, kWidest, false>::postBlocks(z, m, table);
-  recombineForward(z, m, table, inverse, first);
+void realPostK(R* z, std::size_t m, const R* table, bool inverse, bool shifted) {
+  const std::size_t shift = shifted ? 1 : 0;
+  // The first k the vector blocks leave to the scalar loop, known before they run.
+  constexpr std::size_t kV = Fft<R, kWidest, false>::V;
+  const std::size_t first = m >= 2 ? 1 + (m / 2 - 1) / kV * kV : 1;
+  const R hiIm = m >= 2 ? z[2 * (m - first) + 1] : R(0);
+  if (inverse) {
+    Fft<R, kWidest, true>::postBlocks(z, m, table, shift);
+  } else {
+    Fft<R, kWidest, false>::postBlocks(z, m, table, shift);
+  }
+  recombineForward(z, m, table, inverse, first, shift, hiIm);
 }
 
 template <Isa I, class R>
@@ -500,7 +520,7 @@ void realPreK(const R* x1, R* z, std::size_t m, const R* table, bool inverse) {
 
 #define KVO_INSTANTIATE_FFT(R)                                                   \
   template void complexFftK<KVO_ISA, R>(const R*, R*, int, int, bool, const R*); \
-  template void realPostK<KVO_ISA, R>(R*, std::size_t, const R*, bool);          \
+  template void realPostK<KVO_ISA, R>(R*, std::size_t, const R*, bool, bool);    \
   template void realPreK<KVO_ISA, R>(const R*, R*, std::size_t, const R*, bool);
 KVO_INSTANTIATE_FFT(float)
 KVO_INSTANTIATE_FFT(double)
