@@ -109,6 +109,31 @@ struct Fft : CVec<R, W, kInv> {
       }
     }
   }
+  // Two radix-4 stages (spans 8L and 2L) and the radix-2 stage of span L in one pass over 32L
+  // values. Only AVX-512 has the registers for the 32 values; it saves the radix-2 pass that an
+  // odd number of vector stages would otherwise take on its own.
+  static void dif32(const R* s, R* d, std::size_t span, const R* tw8, const R* tw2, const R* tw1) {
+    const std::size_t l2 = 2 * span;
+    for (std::size_t j = 0; j < l2; j += 2 * V) {
+      T x[8][4];  // x[p][q] is the value at j + (p + 8q) L
+      for (int p = 0; p < 8; ++p) {
+        for (int q = 0; q < 4; ++q) x[p][q] = load(s + j + (p + 8 * q) * l2);
+        butterfly4(x[p], tw8, 8 * l2, j + p * l2);
+      }
+      for (int q = 0; q < 4; ++q) {
+        for (int p = 0; p < 2; ++p) {
+          T y[4] = {x[p][q], x[p + 2][q], x[p + 4][q], x[p + 6][q]};
+          butterfly4(y, tw2, 2 * l2, j + p * l2);
+          for (int r = 0; r < 4; ++r) x[p + 2 * r][q] = y[r];
+        }
+        for (int p = 0; p < 8; p += 2) {
+          butterfly2(x[p][q], x[p + 1][q], tw1, l2, j);
+          store(d + j + (p + 8 * q) * l2, x[p][q]);
+          store(d + j + (p + 1 + 8 * q) * l2, x[p + 1][q]);
+        }
+      }
+    }
+  }
   static void dit2(R* d, std::size_t span, const R* tw) {
     const std::size_t l2 = 2 * span;
     for (std::size_t j = 0; j < l2; j += 2 * V) {
@@ -325,7 +350,11 @@ struct Fft : CVec<R, W, kInv> {
     const R* in = s;
     std::size_t group = m;
     while (group >= 4 * static_cast<std::size_t>(V)) {
-      if (group >= 16 * static_cast<std::size_t>(V)) {
+      if (W == 64 && group == 32 * static_cast<std::size_t>(V)) {
+        for (std::size_t g = 0; g < 2 * m; g += 2 * group)
+          dif32(in + g, d + g, V, radix4(tw, 8 * V), radix4(tw, 2 * V), tw + fftRadix2Offset(V));
+        group /= 32;
+      } else if (group >= 16 * static_cast<std::size_t>(V)) {
         const std::size_t span = group / 16;
         for (std::size_t g = 0; g < 2 * m; g += 2 * group)
           dif16(in + g, d + g, span, radix4(tw, 4 * span), radix4(tw, span));
