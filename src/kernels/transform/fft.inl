@@ -453,10 +453,12 @@ void recombineForward(R* z, std::size_t m, const R* table, bool inverse, std::si
     hiIm = hi[-1];
     const R er = pr - qr, ei = pi - qi;
     const R dr = er * br - ei * bi, di = er * bi + ei * br;
-    lo[-shift] = qr + dr;
-    lo[1 - shift] = qi + di;
-    hi[-shift] = pr - dr;
-    hi[1 - shift] = di - pi;
+    R* loOut = lo - shift;
+    R* hiOut = hi - shift;
+    loOut[0] = qr + dr;
+    loOut[1] = qi + di;
+    hiOut[0] = pr - dr;
+    hiOut[1] = di - pi;
   }
   if (m >= 2) {  // X[M/2] = conj Z[M/2] forward, Z[M/2] inverse
     const R re = z[m];
