@@ -260,9 +260,12 @@ void realToSpectrum(const Real<C>* src, Real<C>* dst, int order, Format format, 
   } else {
     kern::complexFft(src, dst, order - 1, kern::kFftNatural, inverse,
                      static_cast<const R*>(t.twiddles));
-    kern::realPost(dst, n / 2, &static_cast<const C*>(t.recombination)->re, inverse);
     dc = dst[0] + dst[1];
     nyquist = dst[0] - dst[1];
+    // The packed format's one-real shift is done by the recombination's stores, not by another
+    // pass over the spectrum.
+    kern::realPost(dst, n / 2, &static_cast<const C*>(t.recombination)->re, inverse,
+                   format == kPack);
   }
   dst[0] = dc;
   if (format == kCcs) {
@@ -270,7 +273,6 @@ void realToSpectrum(const Real<C>* src, Real<C>* dst, int order, Format format, 
     dst[n] = nyquist;
     dst[n + 1] = 0;
   } else if (format == kPack) {
-    if (n > 2) std::memmove(dst + 1, dst + 2, (n - 2) * sizeof(R));
     dst[n - 1] = nyquist;
   } else {
     dst[1] = nyquist;

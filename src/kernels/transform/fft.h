@@ -43,9 +43,11 @@ void complexFftK(const R* src, R* dst, int order, int kind, bool inverse, const 
 
 // Forward recombination of a real transform of 2M values: z holds Z = FFT(x[2m] + i x[2m+1]) (M
 // complex values); pairs (k, M-k), 1 <= k <= M/2, become the spectrum values X[k], X[M-k]. z[0] is
-// left alone. `table` is the RealFftTable of order log2 M.
+// left alone unless `shifted`, which stores every X[k] one real lower (2k - 1, 2k), as the
+// packed format has it, and overwrites the imaginary part of z[0]. `table` is the RealFftTable of
+// order log2 M.
 template <Isa I, class R>
-void realPostK(R* z, std::size_t m, const R* table, bool inverse);
+void realPostK(R* z, std::size_t m, const R* table, bool inverse, bool shifted);
 // The reverse: X[k] for k = 1..M-1 at x1 + 2(k-1) become 2Z[k] at z + 2k (x1 may alias z + 2).
 template <Isa I, class R>
 void realPreK(const R* x1, R* z, std::size_t m, const R* table, bool inverse);
@@ -90,8 +92,8 @@ void complexFft(const R* src, R* dst, int order, int kind, bool inverse, const R
   KVO_DISPATCH(complexFftK, R)(src, dst, order, kind, inverse, twiddles);
 }
 template <class R>
-void realPost(R* z, std::size_t m, const R* table, bool inverse) {
-  KVO_DISPATCH(realPostK, R)(z, m, table, inverse);
+void realPost(R* z, std::size_t m, const R* table, bool inverse, bool shifted) {
+  KVO_DISPATCH(realPostK, R)(z, m, table, inverse, shifted);
 }
 template <class R>
 void realPre(const R* x1, R* z, std::size_t m, const R* table, bool inverse) {

@@ -22,12 +22,15 @@ struct Fft : CVec<R, W, kInv> {
   using typename Base::Tile;
   // Blocks up to this many bytes run all their remaining stages breadth-first.
   static constexpr std::size_t kLeafBytes = 32768;
+  // Blocks of at least this many bytes (beyond the level-2 cache) are cut by two stages per pass
+  // on the way down rather than one: each pass over them costs a trip to memory.
+  static constexpr std::size_t kDeepBytes = std::size_t{1} << 21;
 
   // ---- vector stages: butterflies across whole vectors --------------------------------------
 
   // One radix-4 decimation-in-frequency butterfly on x[0..3] (values L apart, l2 = 2L reals),
   // with the twiddles of its span at offset j; the results replace x in the order they are stored.
-  static void butterfly4(T* x, const R* tw, std::size_t l2, std::size_t j) {
+  KVO_FFT_INLINE static void butterfly4(T* x, const R* tw, std::size_t l2, std::size_t j) {
     const T a0 = x[0] + x[2], a1 = x[0] - x[2], a2 = x[1] + x[3], a3 = rotate(x[1] - x[3]);
     x[0] = a0 + a2;
     x[1] = cmul(a0 - a2, load(tw + 2 * l2 + j), load(tw + 3 * l2 + j));
@@ -76,7 +79,7 @@ struct Fft : CVec<R, W, kInv> {
       store(d + j + 3 * l2, a1 - a3);
     }
   }
-  static void butterfly2(T& x0, T& x1, const R* tw, std::size_t l2, std::size_t j) {
+  KVO_FFT_INLINE static void butterfly2(T& x0, T& x1, const R* tw, std::size_t l2, std::size_t j) {
     const T sum = x0 + x1;
     x1 = cmul(x0 - x1, load(tw + j), load(tw + l2 + j));
     x0 = sum;
@@ -103,6 +106,31 @@ struct Fft : CVec<R, W, kInv> {
         butterfly2(x[0][q], x[1][q], tw2, l2, j);
         store(d + j + 2 * q * l2, x[0][q]);
         store(d + j + (1 + 2 * q) * l2, x[1][q]);
+      }
+    }
+  }
+  // Two radix-4 stages (spans 8L and 2L) and the radix-2 stage of span L in one pass over 32L
+  // values. Only AVX-512 has the registers for the 32 values; it saves the radix-2 pass that an
+  // odd number of vector stages would otherwise take on its own.
+  static void dif32(const R* s, R* d, std::size_t span, const R* tw8, const R* tw2, const R* tw1) {
+    const std::size_t l2 = 2 * span;
+    for (std::size_t j = 0; j < l2; j += 2 * V) {
+      T x[8][4];  // x[p][q] is the value at j + (p + 8q) L
+      for (int p = 0; p < 8; ++p) {
+        for (int q = 0; q < 4; ++q) x[p][q] = load(s + j + (p + 8 * q) * l2);
+        butterfly4(x[p], tw8, 8 * l2, j + p * l2);
+      }
+      for (int q = 0; q < 4; ++q) {
+        for (int p = 0; p < 2; ++p) {
+          T y[4] = {x[p][q], x[p + 2][q], x[p + 4][q], x[p + 6][q]};
+          butterfly4(y, tw2, 2 * l2, j + p * l2);
+          for (int r = 0; r < 4; ++r) x[p + 2 * r][q] = y[r];
+        }
+        for (int p = 0; p < 8; p += 2) {
+          butterfly2(x[p][q], x[p + 1][q], tw1, l2, j);
+          store(d + j + (p + 8 * q) * l2, x[p][q]);
+          store(d + j + (p + 1 + 8 * q) * l2, x[p + 1][q]);
+        }
       }
     }
   }
@@ -134,7 +162,7 @@ struct Fft : CVec<R, W, kInv> {
 
   // Multiplies by exp(-2 pi i k/16) (its conjugate for the inverse).
   template <int K>
-  static T twiddle(T v, const Consts& c) {
+  KVO_FFT_INLINE static T twiddle(T v, const Consts& c) {
     if constexpr (K == 0) {
       return v;
     } else if constexpr (K == 4) {
@@ -145,7 +173,7 @@ struct Fft : CVec<R, W, kInv> {
     }
   }
   template <int S, int C>
-  static void difPair(Tile& t, const Consts& c) {
+  KVO_FFT_INLINE static void difPair(Tile& t, const Consts& c) {
     if constexpr ((C & S) == 0) {
       const T u = t.x[C] + t.x[C + S], v = t.x[C] - t.x[C + S];
       t.x[C] = u;
@@ -153,7 +181,7 @@ struct Fft : CVec<R, W, kInv> {
     }
   }
   template <int S, int C>
-  static void ditPair(Tile& t, const Consts& c) {
+  KVO_FFT_INLINE static void ditPair(Tile& t, const Consts& c) {
     if constexpr ((C & S) == 0) {
       const T u = t.x[C], v = twiddle<(C & (S - 1)) * (8 / S)>(t.x[C + S], c);
       t.x[C] = u + v;
@@ -161,23 +189,23 @@ struct Fft : CVec<R, W, kInv> {
     }
   }
   template <int S, int... C>
-  static void difLevel(Tile& t, const Consts& c, std::integer_sequence<int, C...>) {
+  KVO_FFT_INLINE static void difLevel(Tile& t, const Consts& c, std::integer_sequence<int, C...>) {
     (difPair<S, C>(t, c), ...);
   }
   template <int S, int... C>
-  static void ditLevel(Tile& t, const Consts& c, std::integer_sequence<int, C...>) {
+  KVO_FFT_INLINE static void ditLevel(Tile& t, const Consts& c, std::integer_sequence<int, C...>) {
     (ditPair<S, C>(t, c), ...);
   }
   // Rows of the transposed tile are the in-vector positions: spans V/2 .. 1.
   template <int S = V / 2>
-  static void difTile(Tile& t, const Consts& c) {
+  KVO_FFT_INLINE static void difTile(Tile& t, const Consts& c) {
     if constexpr (S >= 1) {
       difLevel<S>(t, c, std::make_integer_sequence<int, V>());
       difTile<S / 2>(t, c);
     }
   }
   template <int S = 1>
-  static void ditTile(Tile& t, const Consts& c) {
+  KVO_FFT_INLINE static void ditTile(Tile& t, const Consts& c) {
     if constexpr (S < V) {
       ditLevel<S>(t, c, std::make_integer_sequence<int, V>());
       ditTile<S * 2>(t, c);
@@ -205,14 +233,14 @@ struct Fft : CVec<R, W, kInv> {
   // into (top kBits bits a, middle bits m, bottom kBits bits c); the tile of one m holds the V
   // vectors (a, m, *), and its results belong at (reverse c, reverse m, reverse a). Tiles of m and
   // reverse m are loaded together and stored into each other's places, so this works in place.
-  static void loadGroup(const R* d, std::size_t stride, std::size_t m, Tile& t) {
+  KVO_FFT_INLINE static void loadGroup(const R* d, std::size_t stride, std::size_t m, Tile& t) {
     for (int a = 0; a < V; ++a) {
       const std::size_t top = static_cast<std::size_t>(reverseBits(a, kBits));
       t.x[a] = load(d + 2 * (top * stride + m * V));
     }
     transpose(t);
   }
-  static void storeGroup(R* d, std::size_t stride, std::size_t m, const Tile& t) {
+  KVO_FFT_INLINE static void storeGroup(R* d, std::size_t stride, std::size_t m, const Tile& t) {
     for (int c = 0; c < V; ++c) {
       const std::size_t top = static_cast<std::size_t>(reverseBits(c, kBits));
       store(d + 2 * (top * stride + m * V), t.x[c]);
@@ -252,35 +280,40 @@ struct Fft : CVec<R, W, kInv> {
   // ---- real-FFT recombination, V pairs (k, M-k) at a time ----------------------------------
 
   template <std::size_t... S>
-  static T reverseImpl(T a, std::index_sequence<S...>) {
+  KVO_FFT_INLINE static T reverseImpl(T a, std::index_sequence<S...>) {
     return __builtin_shufflevector(a, a, reverseIndex(S, V)...);
   }
-  static T reverse(T a) { return reverseImpl(a, std::make_index_sequence<kLanes>()); }
+  KVO_FFT_INLINE static T reverse(T a) {
+    return reverseImpl(a, std::make_index_sequence<kLanes>());
+  }
   template <int kPart, std::size_t... S>
-  static T dupImpl(T a, std::index_sequence<S...>) {
+  KVO_FFT_INLINE static T dupImpl(T a, std::index_sequence<S...>) {
     return __builtin_shufflevector(a, a, dupIndex(S, kPart)...);
   }
   // a times b, both interleaved complex vectors.
-  static T cmulFull(T a, T b) {
+  KVO_FFT_INLINE static T cmulFull(T a, T b) {
     const T re = dupImpl<0>(b, std::make_index_sequence<kLanes>());
     const T im = dupImpl<1>(b, std::make_index_sequence<kLanes>());
     return madd(swapReIm(a), im * splat(-1, 1), a * re);
   }
 
-  // Pairs k = first .. first+V-1 with M-k; returns the first k not done (at most M/2 - 1 done).
-  static std::size_t postBlocks(R* z, std::size_t m, const R* table) {
+  // Pairs k = 1 .. with M-k, V at a time, while a whole block lies below M/2. Results go `shift`
+  // reals (0 or 1) below their sources. Shifted, a block of high values overwrites the last
+  // imaginary part of the next block down, so that block is loaded first.
+  static void postBlocks(R* z, std::size_t m, const R* table, std::size_t shift) {
     std::size_t k = 1;
+    T next = k + V <= m / 2 ? load(z + 2 * (m - k - V + 1)) : T{};
     for (; k + V <= m / 2; k += V) {
       R* lo = z + 2 * k;
       R* hi = z + 2 * (m - k - V + 1);
       const T t = load(table + 2 * (k - 1));
       const T b = kInv ? splat(1, 0) - swapReIm(t) : swapReIm(t) * splat(1, -1);
-      const T p = load(lo), q = conj(reverse(load(hi)));
+      const T p = load(lo), q = conj(reverse(next));
+      if (k + 2 * V <= m / 2) next = load(hi - 2 * V);
       const T d = cmulFull(p - q, b);
-      store(lo, q + d);
-      store(hi, reverse(conj(p - d)));
+      store(lo - shift, q + d);
+      store(hi - shift, reverse(conj(p - d)));
     }
-    return k;
   }
   static std::size_t preBlocks(const R* x1, R* z, std::size_t m, const R* table) {
     std::size_t k = 1;
@@ -303,15 +336,25 @@ struct Fft : CVec<R, W, kInv> {
   // Decimation in frequency of M values: stages of spans M/4 ... V, src to dst on the first stage.
   static void difBlock(const R* s, R* d, std::size_t m, const R* tw, bool tiles, const Consts& c) {
     if (m * 2 * sizeof(R) > kLeafBytes) {
-      const std::size_t span = m / 4;
-      for (std::size_t g = 0; g < 2 * m; g += 8 * span) dif4(s + g, d + g, span, radix4(tw, span));
-      for (int q = 0; q < 4; ++q) difBlock(d + 2 * q * span, d + 2 * q * span, span, tw, tiles, c);
+      const bool deep = m * 2 * sizeof(R) >= kDeepBytes;
+      const std::size_t span = deep ? m / 16 : m / 4;
+      if (deep) {
+        dif16(s, d, span, radix4(tw, 4 * span), radix4(tw, span));
+      } else {
+        dif4(s, d, span, radix4(tw, span));
+      }
+      for (int q = 0; q < (deep ? 16 : 4); ++q)
+        difBlock(d + 2 * q * span, d + 2 * q * span, span, tw, tiles, c);
       return;
     }
     const R* in = s;
     std::size_t group = m;
     while (group >= 4 * static_cast<std::size_t>(V)) {
-      if (group >= 16 * static_cast<std::size_t>(V)) {
+      if (W == 64 && group == 32 * static_cast<std::size_t>(V)) {
+        for (std::size_t g = 0; g < 2 * m; g += 2 * group)
+          dif32(in + g, d + g, V, radix4(tw, 8 * V), radix4(tw, 2 * V), tw + fftRadix2Offset(V));
+        group /= 32;
+      } else if (group >= 16 * static_cast<std::size_t>(V)) {
         const std::size_t span = group / 16;
         for (std::size_t g = 0; g < 2 * m; g += 2 * group)
           dif16(in + g, d + g, span, radix4(tw, 4 * span), radix4(tw, span));
@@ -395,22 +438,33 @@ void runWidth(const R* s, R* d, int order, int kind, bool inverse, const R* tw) 
 // With table entry t = (cos/2, 1/2 - sin/2) of angle 2 pi k/N: X[k] = Q + (P - Q) B and
 // X[M-k] = conj(P - (P - Q) B), where P = Z[k], Q = conj Z[M-k] and B = (t.im, -t.re) forward,
 // (1 - t.im, -t.re) inverse.
+// The results go `shift` reals below their sources, as in postBlocks; `hiIm` is the imaginary
+// part of Z[M - first], read before any store could overwrite it. Each high store overwrites the
+// imaginary part of the next high value, so that is carried along the same way.
 template <class R>
-void recombineForward(R* z, std::size_t m, const R* table, bool inverse, std::size_t first) {
+void recombineForward(R* z, std::size_t m, const R* table, bool inverse, std::size_t first,
+                      std::size_t shift, R hiIm) {
   for (std::size_t k = first; 2 * k < m; ++k) {
     const R* t = table + 2 * (k - 1);
     const R br = inverse ? R(1) - t[1] : t[1], bi = -t[0];
     R* lo = z + 2 * k;
     R* hi = z + 2 * (m - k);
-    const R pr = lo[0], pi = lo[1], qr = hi[0], qi = -hi[1];
+    const R pr = lo[0], pi = lo[1], qr = hi[0], qi = -hiIm;
+    hiIm = hi[-1];
     const R er = pr - qr, ei = pi - qi;
     const R dr = er * br - ei * bi, di = er * bi + ei * br;
-    lo[0] = qr + dr;
-    lo[1] = qi + di;
-    hi[0] = pr - dr;
-    hi[1] = di - pi;
+    R* loOut = lo - shift;
+    R* hiOut = hi - shift;
+    loOut[0] = qr + dr;
+    loOut[1] = qi + di;
+    hiOut[0] = pr - dr;
+    hiOut[1] = di - pi;
   }
-  if (m >= 2 && !inverse) z[m + 1] = -z[m + 1];  // X[M/2] = conj Z[M/2] forward
+  if (m >= 2) {  // X[M/2] = conj Z[M/2] forward, Z[M/2] inverse
+    const R re = z[m];
+    z[m - shift] = re;
+    z[m + 1 - shift] = inverse ? hiIm : -hiIm;
+  }
 }
 
 // 2Z[k] = S + D and 2Z[M-k] = conj(S - D), with S = X[k] + conj X[M-k] and
@@ -474,10 +528,18 @@ constexpr int kWidest = 16;
 #endif
 
 template <Isa I, class R>
-void realPostK(R* z, std::size_t m, const R* table, bool inverse) {
-  const std::size_t first = inverse ? Fft<R, kWidest, true>::postBlocks(z, m, table)
-                                    : Fft<R, kWidest, false>::postBlocks(z, m, table);
-  recombineForward(z, m, table, inverse, first);
+void realPostK(R* z, std::size_t m, const R* table, bool inverse, bool shifted) {
+  const std::size_t shift = shifted ? 1 : 0;
+  // The first k the vector blocks leave to the scalar loop, known before they run.
+  constexpr std::size_t kV = Fft<R, kWidest, false>::V;
+  const std::size_t first = m >= 2 ? 1 + (m / 2 - 1) / kV * kV : 1;
+  const R hiIm = m >= 2 ? z[2 * (m - first) + 1] : R(0);
+  if (inverse) {
+    Fft<R, kWidest, true>::postBlocks(z, m, table, shift);
+  } else {
+    Fft<R, kWidest, false>::postBlocks(z, m, table, shift);
+  }
+  recombineForward(z, m, table, inverse, first, shift, hiIm);
 }
 
 template <Isa I, class R>
@@ -489,7 +551,7 @@ void realPreK(const R* x1, R* z, std::size_t m, const R* table, bool inverse) {
 
 #define KVO_INSTANTIATE_FFT(R)                                                   \
   template void complexFftK<KVO_ISA, R>(const R*, R*, int, int, bool, const R*); \
-  template void realPostK<KVO_ISA, R>(R*, std::size_t, const R*, bool);          \
+  template void realPostK<KVO_ISA, R>(R*, std::size_t, const R*, bool, bool);    \
   template void realPreK<KVO_ISA, R>(const R*, R*, std::size_t, const R*, bool);
 KVO_INSTANTIATE_FFT(float)
 KVO_INSTANTIATE_FFT(double)

@@ -20,6 +20,8 @@
 #include <utility>
 
 #include "kernels/transform/fft.h"
+// Forcing every helper inline makes these long straight-line bodies slower (register pressure).
+#define KVO_FFT_INLINE
 #include "kernels/transform/fftvec.h"
 
 namespace kvo::kern {

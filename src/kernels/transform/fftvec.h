@@ -113,6 +113,13 @@ struct BitsOf<64> {
   typedef long long T __attribute__((vector_size(64)));
 };
 
+// The general kernels want their building blocks always inlined: a tile passed by reference to
+// an outlined transpose goes through memory, which costs more than the arithmetic. A file whose
+// straight-line code is better left to the compiler's own choices defines this empty first.
+#ifndef KVO_FFT_INLINE
+#define KVO_FFT_INLINE [[gnu::always_inline]]
+#endif
+
 // The operations on one vector of V = W / (2 sizeof(R)) complex values.
 template <class R, int W, bool kInv>
 struct CVec {
@@ -121,13 +128,13 @@ struct CVec {
   static constexpr int V = kLanes / 2;  // complex values per vector
   static constexpr int kBits = log2Of(V);
 
-  static T load(const R* p) {
+  KVO_FFT_INLINE static T load(const R* p) {
     T v;
     std::memcpy(&v, p, sizeof v);
     return v;
   }
-  static void store(R* p, T v) { std::memcpy(p, &v, sizeof v); }
-  static T splat(R re, R im) {
+  KVO_FFT_INLINE static void store(R* p, T v) { std::memcpy(p, &v, sizeof v); }
+  KVO_FFT_INLINE static T splat(R re, R im) {
     T v;
     for (int i = 0; i < kLanes; i += 2) {
       v[i] = re;
@@ -138,33 +145,35 @@ struct CVec {
 
   // The lanes of (a, b) chosen by Index::at(s) for each result lane s.
   template <class Index, std::size_t... S>
-  static T shuffleImpl(T a, T b, std::index_sequence<S...>) {
+  KVO_FFT_INLINE static T shuffleImpl(T a, T b, std::index_sequence<S...>) {
     return __builtin_shufflevector(a, b, Index::at(S)...);
   }
   template <class Index>
-  static T shuffle(T a, T b) {
+  KVO_FFT_INLINE static T shuffle(T a, T b) {
     return shuffleImpl<Index>(a, b, std::make_index_sequence<kLanes>());
   }
   struct SwapIndex {
     static constexpr int at(int s) { return swapIndex(s); }
   };
-  static T swapReIm(T a) { return shuffle<SwapIndex>(a, a); }
+  KVO_FFT_INLINE static T swapReIm(T a) { return shuffle<SwapIndex>(a, a); }
 
   // a times the complex value held as (re, re) and (-im, im) pairs.
-  static T mulSplit(T a, T wr, T wi) { return madd(swapReIm(a), wi, a * wr); }
+  KVO_FFT_INLINE static T mulSplit(T a, T wr, T wi) { return madd(swapReIm(a), wi, a * wr); }
   // a times the twiddle held as (re, re) and (-im, im) pairs; its conjugate for the inverse.
-  static T cmul(T a, T wr, T wi) {
+  KVO_FFT_INLINE static T cmul(T a, T wr, T wi) {
     return kInv ? nmadd(swapReIm(a), wi, a * wr) : mulSplit(a, wr, wi);
   }
   // a with the signs of the lanes flipped where `signs` holds -0: a sign flip by a bit operation
   // takes one cycle where a product by -1 takes four, and gives the same values.
-  static T flipSigns(T a, T signs) {
+  KVO_FFT_INLINE static T flipSigns(T a, T signs) {
     using Bits = typename BitsOf<W>::T;
     return reinterpret_cast<T>(reinterpret_cast<Bits>(a) ^ reinterpret_cast<Bits>(signs));
   }
   // a times -i (forward) or +i (inverse).
-  static T rotate(T a) { return flipSigns(swapReIm(a), kInv ? splat(-0.0, 0) : splat(0, -0.0)); }
-  static T conj(T a) { return flipSigns(a, splat(0, -0.0)); }
+  KVO_FFT_INLINE static T rotate(T a) {
+    return flipSigns(swapReIm(a), kInv ? splat(-0.0, 0) : splat(0, -0.0));
+  }
+  KVO_FFT_INLINE static T conj(T a) { return flipSigns(a, splat(0, -0.0)); }
 
   // V vectors of V complex values, transposed in place: lane j of row i trades with lane i of
   // row j.
@@ -180,7 +189,7 @@ struct CVec {
     static constexpr int at(int s) { return highIndex(s, B, V); }
   };
   template <int B>
-  static void transposeFrom(Tile& t) {
+  KVO_FFT_INLINE static void transposeFrom(Tile& t) {
     if constexpr (B >= 1) {
       for (int i = 0; i < V; ++i) {
         if (i & B) continue;
@@ -191,7 +200,7 @@ struct CVec {
       transposeFrom<B / 2>(t);
     }
   }
-  static void transpose(Tile& t) { transposeFrom<V / 2>(t); }
+  KVO_FFT_INLINE static void transpose(Tile& t) { transposeFrom<V / 2>(t); }
 };
 
 }  // namespace
