@@ -22,8 +22,7 @@ double seconds(F f) {
     for (;;) {
       const auto t0 = std::chrono::steady_clock::now();
       for (int i = 0; i < reps; ++i) f();
-      const double s =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
       if (s > 2e-3) {
         best = std::min(best, s / reps);
         break;

@@ -84,11 +84,12 @@ std::size_t stateSize(St s) {
     KVO_ADV_STATE(FirState)
     KVO_ADV_STATE(IirTapState)
     KVO_ADV_STATE(IirDlyState)
-    KVO_ADV_STATE(IirState) KVO_ADV_STATE(LmsTapState) KVO_ADV_STATE(LmsDlyState)
-        KVO_ADV_STATE(LmsState) KVO_ADV_STATE(WtState) KVO_ADV_STATE(GoertzState)
-            KVO_ADV_STATE(GoertzStateDouble) KVO_ADV_STATE(ToneState) KVO_ADV_STATE(TrnglState)
-                KVO_ADV_STATE(RandUniState) KVO_ADV_STATE(RandGausState)
-                    KVO_ADV_STATE(WRandUniState) KVO_ADV_STATE(WRandGausState)
+    KVO_ADV_STATE(IirState)
+    KVO_ADV_STATE(LmsTapState) KVO_ADV_STATE(LmsDlyState) KVO_ADV_STATE(LmsState)
+        KVO_ADV_STATE(WtState) KVO_ADV_STATE(GoertzState) KVO_ADV_STATE(GoertzStateDouble)
+            KVO_ADV_STATE(ToneState) KVO_ADV_STATE(TrnglState) KVO_ADV_STATE(RandUniState)
+                KVO_ADV_STATE(RandGausState) KVO_ADV_STATE(WRandUniState)
+                    KVO_ADV_STATE(WRandGausState)
 #undef KVO_ADV_STATE
                         case St::None : break;
   }
