@@ -111,36 +111,36 @@ class OverlapSave {
 
  public:
   OverlapSave(const T* h, int hl, int n) : n_(n), hl_(hl) {
-    const std::size_t spec = kCx ? n : n / 2 + 1;
+    const std::size_t bins = kCx ? n : n / 2 + 1;
     buf_ = static_cast<T*>(F::alloc(sizeof(T) * n));
-    spec_ = static_cast<typename F::Cx*>(F::alloc(sizeof(typename F::Cx) * spec));
-    kern_ = static_cast<typename F::Cx*>(F::alloc(sizeof(typename F::Cx) * spec));
+    spectrum_ = static_cast<typename F::Cx*>(F::alloc(sizeof(typename F::Cx) * bins));
+    kern_ = static_cast<typename F::Cx*>(F::alloc(sizeof(typename F::Cx) * bins));
     if constexpr (std::is_same_v<T, float>) {
-      fwd_ = fftwf_plan_dft_r2c_1d(n, buf_, spec_, FFTW_MEASURE);
-      inv_ = fftwf_plan_dft_c2r_1d(n, spec_, buf_, FFTW_MEASURE);
+      fwd_ = fftwf_plan_dft_r2c_1d(n, buf_, spectrum_, FFTW_MEASURE);
+      inv_ = fftwf_plan_dft_c2r_1d(n, spectrum_, buf_, FFTW_MEASURE);
     } else if constexpr (std::is_same_v<T, double>) {
-      fwd_ = fftw_plan_dft_r2c_1d(n, buf_, spec_, FFTW_MEASURE);
-      inv_ = fftw_plan_dft_c2r_1d(n, spec_, buf_, FFTW_MEASURE);
+      fwd_ = fftw_plan_dft_r2c_1d(n, buf_, spectrum_, FFTW_MEASURE);
+      inv_ = fftw_plan_dft_c2r_1d(n, spectrum_, buf_, FFTW_MEASURE);
     } else {
       auto* b = reinterpret_cast<fftwf_complex*>(buf_);
-      fwd_ = fftwf_plan_dft_1d(n, b, spec_, FFTW_FORWARD, FFTW_MEASURE);
-      inv_ = fftwf_plan_dft_1d(n, spec_, b, FFTW_BACKWARD, FFTW_MEASURE);
+      fwd_ = fftwf_plan_dft_1d(n, b, spectrum_, FFTW_FORWARD, FFTW_MEASURE);
+      inv_ = fftwf_plan_dft_1d(n, spectrum_, b, FFTW_BACKWARD, FFTW_MEASURE);
     }
     std::memset(static_cast<void*>(buf_), 0, sizeof(T) * n);
     std::memcpy(static_cast<void*>(buf_), h, sizeof(T) * hl);
     F::run(fwd_);
     const double s = 1.0 / n;
-    for (std::size_t k = 0; k < spec; ++k) {
-      kern_[k][0] = spec_[k][0] * s;
-      kern_[k][1] = spec_[k][1] * s;
+    for (std::size_t k = 0; k < bins; ++k) {
+      kern_[k][0] = spectrum_[k][0] * s;
+      kern_[k][1] = spectrum_[k][1] * s;
     }
-    spec_n_ = spec;
+    bins_ = bins;
   }
   ~OverlapSave() {
     F::destroy(fwd_);
     F::destroy(inv_);
     F::release(buf_);
-    F::release(spec_);
+    F::release(spectrum_);
     F::release(kern_);
   }
 
@@ -157,10 +157,10 @@ class OverlapSave {
         }
       }
       F::run(fwd_);
-      for (std::size_t k = 0; k < spec_n_; ++k) {
-        const auto a = spec_[k][0], b = spec_[k][1], c = kern_[k][0], d = kern_[k][1];
-        spec_[k][0] = a * c - b * d;
-        spec_[k][1] = a * d + b * c;
+      for (std::size_t k = 0; k < bins_; ++k) {
+        const auto a = spectrum_[k][0], b = spectrum_[k][1], c = kern_[k][0], d = kern_[k][1];
+        spectrum_[k][0] = a * c - b * d;
+        spectrum_[k][1] = a * d + b * c;
       }
       F::run(inv_);
       const long count = std::min(hop, m - start);
@@ -170,9 +170,9 @@ class OverlapSave {
 
  private:
   int n_, hl_;
-  std::size_t spec_n_ = 0;
+  std::size_t bins_ = 0;
   T* buf_;
-  typename F::Cx* spec_;
+  typename F::Cx* spectrum_;
   typename F::Cx* kern_;
   typename F::Plan fwd_, inv_;
 };

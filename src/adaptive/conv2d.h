@@ -79,7 +79,7 @@ class Fft2d {
     ro_ = rowOrder;
     co_ = colOrder;
     if (!realPlan<C>(colOrder, rowTables_)) return false;
-    if (rowOrder > 0 && rows() * specCols() * sizeof(C) <= kRowWiseBytes) {
+    if (rowOrder > 0 && rows() * spectrumCols() * sizeof(C) <= kRowWiseBytes) {
       // Twiddles exp(-2 pi i j / Pr), j < Pr / 2, for the row-wise column transforms.
       const std::size_t half = rows() / 2;
       rowTw_ = static_cast<R*>(kvoMalloc(static_cast<int>(2 * half * sizeof(R))));
@@ -105,34 +105,35 @@ class Fft2d {
 
   std::size_t rows() const { return std::size_t{1} << ro_; }
   std::size_t cols() const { return std::size_t{1} << co_; }
-  std::size_t specCols() const { return cols() / 2 + 1; }
+  std::size_t spectrumCols() const { return cols() / 2 + 1; }
   // Complex values from one spectrum row to the next: row-wise column transforms take rows of
-  // whole vectors, the columns past specCols() holding zeros.
-  std::size_t specStride() const {
-    return rowTw_ != nullptr ? (specCols() + kPad - 1) / kPad * kPad : specCols();
+  // whole vectors, the columns past spectrumCols() holding zeros.
+  std::size_t spectrumStride() const {
+    return rowTw_ != nullptr ? (spectrumCols() + kPad - 1) / kPad * kPad : spectrumCols();
   }
-  std::size_t specSize() const { return rows() * specStride(); }
+  std::size_t spectrumSize() const { return rows() * spectrumStride(); }
 
   // Pr x Pc real values (row stride Pc) to the spectrum; rows from `used` on are taken as zeros
   // and not read.
-  void forward(const R* src, C* spec, std::size_t used = ~std::size_t{0}) const {
-    const std::size_t n = used < rows() ? used : rows(), stride = specStride();
+  void forward(const R* src, C* spectrum, std::size_t used = ~std::size_t{0}) const {
+    const std::size_t n = used < rows() ? used : rows(), stride = spectrumStride();
     for (std::size_t r = 0; r < n; ++r) {
-      C* row = spec + r * stride;
+      C* row = spectrum + r * stride;
       fft::realToSpectrum<C>(src + r * cols(), &row->re, co_, fft::kCcs, false, false, rowTables_);
-      std::memset(static_cast<void*>(row + specCols()), 0, sizeof(C) * (stride - specCols()));
+      std::memset(static_cast<void*>(row + spectrumCols()), 0,
+                  sizeof(C) * (stride - spectrumCols()));
     }
-    std::memset(static_cast<void*>(spec + n * stride), 0, sizeof(C) * (rows() - n) * stride);
-    columns(spec, true, n);
+    std::memset(static_cast<void*>(spectrum + n * stride), 0, sizeof(C) * (rows() - n) * stride);
+    columns(spectrum, true, n);
   }
   // The spectrum (destroyed) back to Pr x Pc real values, unscaled; only the first `wanted` rows
   // are written.
-  void inverse(C* spec, R* dst, std::size_t wanted = ~std::size_t{0}) const {
-    columns(spec, false, rows());
+  void inverse(C* spectrum, R* dst, std::size_t wanted = ~std::size_t{0}) const {
+    columns(spectrum, false, rows());
     const std::size_t n = wanted < rows() ? wanted : rows();
     for (std::size_t r = 0; r < n; ++r) {
-      fft::spectrumToReal<C>(&spec[r * specStride()].re, dst + r * cols(), co_, fft::kCcs, true,
-                             false, rowTables_);
+      fft::spectrumToReal<C>(&spectrum[r * spectrumStride()].re, dst + r * cols(), co_, fft::kCcs,
+                             true, false, rowTables_);
     }
   }
 
@@ -145,17 +146,17 @@ class Fft2d {
   // Row length multiple of the row-wise transforms: a vector of the widest level.
   static constexpr std::size_t kPad = 64 / sizeof(C);
 
-  void columns(C* spec, bool forwardDir, std::size_t nonzero) const {
+  void columns(C* spectrum, bool forwardDir, std::size_t nonzero) const {
     if (ro_ == 0) return;
-    const std::size_t sc = specCols(), n = rows();
+    const std::size_t sc = spectrumCols(), n = rows();
     if (rowTw_ != nullptr) {
-      kern::fftColumns(&spec->re, n, specStride(), rowTw_, !forwardDir, nonzero);
+      kern::fftColumns(&spectrum->re, n, spectrumStride(), rowTw_, !forwardDir, nonzero);
       return;
     }
     for (std::size_t c0 = 0; c0 < sc; c0 += kGroup) {
       const std::size_t g = sc - c0 < kGroup ? sc - c0 : kGroup;
       for (std::size_t r = 0; r < n; ++r) {
-        const C* in = spec + r * sc + c0;
+        const C* in = spectrum + r * sc + c0;
         for (std::size_t j = 0; j < g; ++j) column_[j * n + r] = in[j];
       }
       for (std::size_t j = 0; j < g; ++j) {
@@ -167,7 +168,7 @@ class Fft2d {
         }
       }
       for (std::size_t r = 0; r < n; ++r) {
-        C* out = spec + r * sc + c0;
+        C* out = spectrum + r * sc + c0;
         for (std::size_t j = 0; j < g; ++j) out[j] = column_[j * n + r];
       }
     }
@@ -181,7 +182,7 @@ class Fft2d {
 };
 
 // The transforms of Conv2D's tiles: tiles that fit the cache on kern::fft2r (every pass on whole
-// vectors), larger ones on Fft2d. A spectrum is specSize() complex values.
+// vectors), larger ones on Fft2d. A spectrum is spectrumSize() complex values.
 template <class R>
 class TileTransform {
  public:
@@ -204,28 +205,28 @@ class TileTransform {
 
   std::size_t rows() const { return pr_; }
   std::size_t cols() const { return pc_; }
-  std::size_t specSize() const {
-    return tables_ != nullptr ? kern::fft2rSpectrumSize(pr_, pc_) / 2 : big_.specSize();
+  std::size_t spectrumSize() const {
+    return tables_ != nullptr ? kern::fft2rSpectrumSize(pr_, pc_) / 2 : big_.spectrumSize();
   }
   // The factor that makes product() the convolution when one spectrum is scaled by it.
   double gain() const { return (tables_ != nullptr ? 2.0 : 1.0) / double(pr_ * pc_); }
 
   // Pr x Pc values (destroyed), zero from row `used` on and from column `usedCols` on, to their
   // spectrum.
-  void forward(R* field, C* spec, std::size_t used, std::size_t usedCols) const {
+  void forward(R* field, C* spectrum, std::size_t used, std::size_t usedCols) const {
     if (tables_ != nullptr) {
-      kern::fft2rForward(field, pr_, pc_, used, usedCols, tables_, &spec->re);
+      kern::fft2rForward(field, pr_, pc_, used, usedCols, tables_, &spectrum->re);
     } else {
-      big_.forward(field, spec, used);
+      big_.forward(field, spectrum, used);
     }
   }
-  // spec (destroyed) times other, back into the first `wanted` rows of field.
-  void product(C* spec, const C* other, R* field, std::size_t wanted) const {
+  // spectrum (destroyed) times other, back into the first `wanted` rows of field.
+  void product(C* spectrum, const C* other, R* field, std::size_t wanted) const {
     if (tables_ != nullptr) {
-      kern::fft2rProduct(&spec->re, &other->re, pr_, pc_, tables_, field);
+      kern::fft2rProduct(&spectrum->re, &other->re, pr_, pc_, tables_, field);
     } else {
-      kern::binary<kern::Mpy>(spec, other, spec, static_cast<int>(big_.specSize()));
-      big_.inverse(spec, field, wanted);
+      kern::binary<kern::Mpy>(spectrum, other, spectrum, static_cast<int>(big_.spectrumSize()));
+      big_.inverse(spectrum, field, wanted);
     }
   }
 

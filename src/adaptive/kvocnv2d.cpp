@@ -64,9 +64,9 @@ struct Work {
   C* a = nullptr;
   C* b = nullptr;
   R* field = nullptr;
-  bool get(std::size_t spec, std::size_t reals) {
-    a = static_cast<C*>(kvoMalloc(static_cast<int>(sizeof(C) * spec)));
-    if (a) b = static_cast<C*>(kvoMalloc(static_cast<int>(sizeof(C) * spec)));
+  bool get(std::size_t bins, std::size_t reals) {
+    a = static_cast<C*>(kvoMalloc(static_cast<int>(sizeof(C) * bins)));
+    if (a) b = static_cast<C*>(kvoMalloc(static_cast<int>(sizeof(C) * bins)));
     if (b) field = static_cast<R*>(kvoMalloc(static_cast<int>(sizeof(R) * reals)));
     return field != nullptr;
   }
@@ -89,13 +89,13 @@ bool tiles(const kvo::Site& site, const R* big, Matrix bm, const R* small, Matri
   }
   const std::size_t pr = t.rows(), pc = t.cols();
   Work<R> w;
-  if (!w.get(t.specSize(), pr * pc)) {
+  if (!w.get(t.spectrumSize(), pr * pc)) {
     site.report(KVO_StatusOutOfMemory, kNoMemory);
     return true;
   }
   conv::loadTile(small, sm.cols, sm.rows, 0, 0, sm.rows, sm.cols, w.field, pc, pr);
   t.forward(w.field, w.b, std::size_t(sm.rows), std::size_t(sm.cols));
-  conv::scaleBy(&w.b->re, 2 * t.specSize(), static_cast<R>(t.gain()));
+  conv::scaleBy(&w.b->re, 2 * t.spectrumSize(), static_cast<R>(t.gain()));
   const int yc = bm.cols + sm.cols - 1, yr = bm.rows + sm.rows - 1;
   std::memset(y, 0, sizeof(R) * std::size_t(yc) * yr);
   for (int r0 = 0; r0 < bm.rows; r0 += tileRows) {

@@ -56,7 +56,7 @@ bool filterFft(const R* src, int cols, int rows, const R* kernel, int kCols, int
   const int co = conv::ceilLog2(2 * std::uint64_t(pow2AtLeast(kCols)));
   conv::Fft2d<R> t;
   if (!t.plan(ro, co)) return false;
-  const std::size_t pr = t.rows(), pc = t.cols(), ns = t.specSize();
+  const std::size_t pr = t.rows(), pc = t.cols(), ns = t.spectrumSize();
   auto* ks = static_cast<C*>(kvoMalloc(static_cast<int>(sizeof(C) * ns)));
   auto* ts = static_cast<C*>(kvoMalloc(static_cast<int>(sizeof(C) * ns)));
   auto* tile = static_cast<R*>(kvoMalloc(static_cast<int>(sizeof(R) * pr * pc)));

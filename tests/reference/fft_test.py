@@ -126,11 +126,11 @@ for order in list(range(17)) + [18, 20]:
                 check(f"kvo{code}RealFftNip format {fmt} flags {flags} N={n}",
                       np.array_equal(out, buf[:len(want)]))
             # Spectrum to signal: the half spectrum of r, transformed with the flags' kernel.
-            spec = np.fft.rfft(r)
-            full = np.concatenate((spec, np.conj(spec[1:-1][::-1])))
+            spectrum = np.fft.rfft(r)
+            full = np.concatenate((spectrum, np.conj(spectrum[1:-1][::-1])))
             want = (np.fft.fft(full) if flags & FORW else np.fft.ifft(full) *
                     (n if flags & NO_SCALE else 1)).real
-            ccs = np.column_stack((spec.real, spec.imag)).ravel()
+            ccs = np.column_stack((spectrum.real, spectrum.imag)).ravel()
             for fmt, packed in ((0, ccs), (IN_PACK, np.concatenate((ccs[:1], ccs[2:n], ccs[n:n + 1]))),
                                 (IN_PERM, np.concatenate((ccs[:1], ccs[n:n + 1], ccs[2:n])))):
                 buf, out = np.zeros(n + 2, dtype), np.zeros(n, dtype)

@@ -47,26 +47,26 @@ inline std::size_t fft2rSpectrumSize(std::size_t pr, std::size_t pc) {
 }
 
 // The spectrum of `tile` (destroyed), whose rows from `nonzero` on and columns from `nonzeroCols`
-// on are zeros, into `spec`.
+// on are zeros, into `spectrum`.
 template <Isa I, class R>
 void fft2rForwardK(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero,
-                   std::size_t nonzeroCols, const R* tables, R* spec);
+                   std::size_t nonzeroCols, const R* tables, R* spectrum);
 
 // The tile's spectrum times `other` (a spectrum of the same size), transformed back into `tile`;
-// `spec` is the tile's spectrum (destroyed).
+// `spectrum` is the tile's spectrum (destroyed).
 template <Isa I, class R>
-void fft2rProductK(R* spec, const R* other, std::size_t pr, std::size_t pc, const R* tables,
+void fft2rProductK(R* spectrum, const R* other, std::size_t pr, std::size_t pc, const R* tables,
                    R* tile);
 
 template <class R>
 void fft2rForward(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero,
-                  std::size_t nonzeroCols, const R* tables, R* spec) {
-  KVO_DISPATCH(fft2rForwardK, R)(tile, pr, pc, nonzero, nonzeroCols, tables, spec);
+                  std::size_t nonzeroCols, const R* tables, R* spectrum) {
+  KVO_DISPATCH(fft2rForwardK, R)(tile, pr, pc, nonzero, nonzeroCols, tables, spectrum);
 }
 template <class R>
-void fft2rProduct(R* spec, const R* other, std::size_t pr, std::size_t pc, const R* tables,
+void fft2rProduct(R* spectrum, const R* other, std::size_t pr, std::size_t pc, const R* tables,
                   R* tile) {
-  KVO_DISPATCH(fft2rProductK, R)(spec, other, pr, pc, tables, tile);
+  KVO_DISPATCH(fft2rProductK, R)(spectrum, other, pr, pc, tables, tile);
 }
 
 }  // namespace kvo::kern

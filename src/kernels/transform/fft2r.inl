@@ -198,13 +198,13 @@ struct Tile {
       }
     }
   }
-  // `count` rows of n complex values (real parts, then imaginary parts) from spec on. Forward:
+  // `count` rows of n complex values (real parts, then imaginary parts) from spectrum on. Forward:
   // the stages of spans of a vector or more row by row, then the in-vector ones vector by
   // vector; inverse the other way round.
-  static void rows(R* spec, std::size_t count, std::size_t n, const R* rowTw, bool inverse) {
+  static void rows(R* spectrum, std::size_t count, std::size_t n, const R* rowTw, bool inverse) {
     if (n < 2 * L) {
       for (std::size_t k = 0; k < count; ++k) {
-        R* re = spec + 2 * n * k;
+        R* re = spectrum + 2 * n * k;
         rowScalar(re, re + n, n, rowTw, inverse);
       }
       return;
@@ -212,7 +212,7 @@ struct Tile {
     const LaneTwiddles lt(rowTw, n, inverse);
     auto lanes = [&] {
       for (std::size_t k = 0; k < count; ++k) {
-        R* re = spec + 2 * n * k;
+        R* re = spectrum + 2 * n * k;
         for (std::size_t v = 0; v < n; v += L) {
           V vr = load(re + v), vi = load(re + n + v);
           if (inverse) {
@@ -229,7 +229,7 @@ struct Tile {
     for (std::size_t i = 0; (std::size_t{L} << i) < n; ++i) {
       const std::size_t s = inverse ? L << i : n / 2 >> i;
       for (std::size_t k = 0; k < count; ++k) {
-        R* re = spec + 2 * n * k;
+        R* re = spectrum + 2 * n * k;
         if (inverse) {
           vectorStage<true>(re, re + n, n, s, rowTw + stageOffset(n, s));
         } else {
@@ -251,7 +251,7 @@ std::size_t reverseBits(std::size_t v, std::size_t count) {
 
 template <Isa I, class R>
 void fft2rForwardK(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero,
-                   std::size_t nonzeroCols, const R* tables, R* spec) {
+                   std::size_t nonzeroCols, const R* tables, R* spectrum) {
   using T = Tile<R>;
   const std::size_t m = pr / 2, n = pc;
   // Columns from w on stay zero down the columns: whole vectors up to nonzeroCols are enough.
@@ -284,7 +284,7 @@ void fft2rForwardK(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero,
     const R* zi = im(p);
     const R* yr = re(q);
     const R* yi = im(q);
-    R* xr = spec + 2 * n * k;
+    R* xr = spectrum + 2 * n * k;
     R* xi = xr + n;
     const R wr = cr[k], wi = ci[k], half = R(0.5);
     KVO_IVDEP
@@ -296,18 +296,18 @@ void fft2rForwardK(R* tile, std::size_t pr, std::size_t pc, std::size_t nonzero,
     std::memset(xr + w, 0, (n - w) * sizeof(R));
     std::memset(xi + w, 0, (n - w) * sizeof(R));
   }
-  T::rows(spec, m + 1, n, tables + 2 * (m + 1), false);
+  T::rows(spectrum, m + 1, n, tables + 2 * (m + 1), false);
 }
 
 template <Isa I, class R>
-void fft2rProductK(R* spec, const R* other, std::size_t pr, std::size_t pc, const R* tables,
+void fft2rProductK(R* spectrum, const R* other, std::size_t pr, std::size_t pc, const R* tables,
                    R* tile) {
   using T = Tile<R>;
   using V = typename T::V;
   constexpr std::size_t L = T::L;
   const std::size_t m = pr / 2, n = pc;
   for (std::size_t k = 0; k <= m; ++k) {
-    R* ar = spec + 2 * n * k;
+    R* ar = spectrum + 2 * n * k;
     R* ai = ar + n;
     const R* br = other + 2 * n * k;
     const R* bi = br + n;
@@ -324,7 +324,7 @@ void fft2rProductK(R* spec, const R* other, std::size_t pr, std::size_t pc, cons
       ai[c] = xr * bi[c] + xi * br[c];
     }
   }
-  T::rows(spec, m + 1, n, tables + 2 * (m + 1), true);
+  T::rows(spectrum, m + 1, n, tables + 2 * (m + 1), true);
   // Back to Z_k = Xe_k + i Xo_k with Xe_k = (X_k + conj X_{m-k}) / 2 and
   // Xo_k = conj(w^k) (X_k - conj X_{m-k}) / 2, placed at complex row reverseBits(k).
   const R* cr = tables;
@@ -332,9 +332,9 @@ void fft2rProductK(R* spec, const R* other, std::size_t pr, std::size_t pc, cons
   auto re = [&](std::size_t q) { return tile + 2 * q * n; };
   auto im = [&](std::size_t q) { return tile + (2 * q + 1) * n; };
   for (std::size_t k = 0; k < m; ++k) {
-    const R* xr = spec + 2 * n * k;
+    const R* xr = spectrum + 2 * n * k;
     const R* xi = xr + n;
-    const R* yr = spec + 2 * n * (m - k);
+    const R* yr = spectrum + 2 * n * (m - k);
     const R* yi = yr + n;
     R* zr = re(reverseBits(k, m));
     R* zi = im(reverseBits(k, m));
