@@ -62,12 +62,6 @@ std::vector<CI> refDft(const std::vector<CI>& x, const ComplexShort* w, std::siz
   return y;
 }
 
-std::size_t bitrev(std::size_t i, int order) {
-  std::size_t r = 0;
-  for (int b = 0; b < order; ++b) r = (r << 1) | ((i >> b) & 1);
-  return r;
-}
-
 // The whole complex transform of one core as the caller sees it.
 Sig refComplex(const Sig& in, int order, int flags, int mode, int* factor, bool fast) {
   const std::size_t n = std::size_t{1} << order;

@@ -27,12 +27,6 @@ class Tables : public KvoTest {
   }
 };
 
-int bitrev(int v, int order) {
-  int r = 0;
-  for (int b = 0; b < order; ++b) r = (r << 1) | ((v >> b) & 1);
-  return r;
-}
-
 TEST_F(Tables, BitRevOfValues) {
   EXPECT_EQ(kvoBitRev(6, 3), 3);
   EXPECT_EQ(kvoBitRev(12345, 0), 0);
@@ -58,7 +52,7 @@ TEST_F(Tables, IndexTables) {
   EXPECT_EQ(std::vector<int>(t3, t3 + 8), (std::vector<int>{0, 4, 2, 6, 1, 5, 3, 7}));
   const int* t = kvoGetBitRevTbl(11);
   ASSERT_NE(t, nullptr);
-  for (int i = 0; i < 2048; ++i) ASSERT_EQ(t[i], bitrev(i, 11));
+  for (int i = 0; i < 2048; ++i) ASSERT_EQ(t[i], static_cast<int>(bitrev(std::size_t(i), 11)));
   EXPECT_EQ(kvoGetBitRevTbl(11), t);
   kvoFreeBitRevTbls();
   EXPECT_EQ(kvo::context().bitRevTable[11], nullptr);
@@ -93,7 +87,7 @@ void checkPermutations(void (*rev1)(T*, int), void (*rev2)(const T*, T*, int)) {
     rev1(in.data(), order);
     rev2(src.data(), out.data(), order);
     for (std::size_t i = 0; i < n; ++i) {
-      const std::size_t j = static_cast<std::size_t>(bitrev(static_cast<int>(i), order));
+      const std::size_t j = bitrev(i, order);
       ASSERT_TRUE(kvotest::sameBits(in[j], src[i])) << "order " << order << " element " << i;
       ASSERT_TRUE(kvotest::sameBits(out[j], src[i])) << "order " << order << " element " << i;
     }

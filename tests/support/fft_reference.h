@@ -1,6 +1,5 @@
-// The long-double reference of the FFT tests: the exact transform by the direct sum (or, above
-// 1024 points, a plain recursive radix-2 FFT), the error measure the tests compare with, the
-// packed layouts and the entries of each precision.
+// The long-double reference of the small-FFT tests: the exact transform by the direct sum, the
+// error measure the tests compare with, the packed layouts and the entries of each precision.
 #pragma once
 
 #include <cmath>
@@ -29,8 +28,9 @@ inline std::vector<CL> roots(std::size_t n, int sign) {
 
 inline CL mul(CL a, CL b) { return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
 
-// The direct sum, for n up to 1024.
-inline std::vector<CL> directDft(const std::vector<CL>& x, int sign) {
+// The exact transform by the direct sum (the tests use it up to a few hundred points); sign -1
+// forward, +1 inverse, no scaling.
+inline std::vector<CL> reference(const std::vector<CL>& x, int sign) {
   const std::size_t n = x.size();
   const auto w = roots(n, sign);
   std::vector<CL> y(n);
@@ -45,30 +45,6 @@ inline std::vector<CL> directDft(const std::vector<CL>& x, int sign) {
   return y;
 }
 
-inline void radix2(const CL* x, CL* y, std::size_t n, std::size_t stride,
-                   const std::vector<CL>& w) {
-  if (n == 1) {
-    y[0] = x[0];
-    return;
-  }
-  radix2(x, y, n / 2, 2 * stride, w);
-  radix2(x + stride, y + n / 2, n / 2, 2 * stride, w);
-  for (std::size_t k = 0; k < n / 2; ++k) {
-    const CL e = y[k], t = mul(y[k + n / 2], w[k * (w.size() / n)]);
-    y[k] = {e.re + t.re, e.im + t.im};
-    y[k + n / 2] = {e.re - t.re, e.im - t.im};
-  }
-}
-
-// Direct DFT up to 1024 points; above, a plain recursive radix-2 FFT in long double (checked
-// against the direct DFT below). sign -1 forward, +1 inverse; no scaling.
-inline std::vector<CL> reference(const std::vector<CL>& x, int sign) {
-  if (x.size() <= 1024) return directDft(x, sign);
-  std::vector<CL> y(x.size());
-  radix2(x.data(), y.data(), x.size(), 1, roots(x.size(), sign));
-  return y;
-}
-
 // sqrt(sum |got - want|^2 / sum |want|^2) over interleaved (re, im) or real values.
 template <class R>
 inline double relativeRms(const R* got, const std::vector<LD>& want) {
@@ -80,12 +56,6 @@ inline double relativeRms(const R* got, const std::vector<LD>& want) {
   }
   return norm == 0 ? static_cast<double>(std::sqrt(err))
                    : static_cast<double>(std::sqrt(err / norm));
-}
-
-inline std::size_t bitrev(std::size_t i, int order) {
-  std::size_t r = 0;
-  for (int b = 0; b < order; ++b) r = (r << 1) | ((i >> b) & 1);
-  return r;
 }
 
 enum Fmt { kCcs, kPack, kPerm };

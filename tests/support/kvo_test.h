@@ -67,6 +67,13 @@ bool sameBits(const std::vector<T>& a, const std::vector<T>& b) {
                      a.size() * sizeof(T)) == 0;
 }
 
+// i with its low `order` bits in reverse order.
+inline std::size_t bitrev(std::size_t i, int order) {
+  std::size_t r = 0;
+  for (int b = 0; b < order; ++b) r = (r << 1) | ((i >> b) & 1);
+  return r;
+}
+
 // Every 16-bit value, from -32768 up.
 inline std::vector<short> everyShort() {
   std::vector<short> v(65536);
